@@ -1,0 +1,78 @@
+// The shared extraction engine behind the three archiver entry points
+// (UnZip, Cab, Unlha). It parses the command line, opens the archive with a
+// format reader, maps every entry name to a safe path inside the destination
+// folder, asks the one overwrite question, decodes everything into a hidden
+// staging folder inside the destination, and only when every entry has been
+// decoded and checked moves the files into place. Any failure leaves the
+// destination as it was.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "extract/archiver.h"
+#include "extract/reader.h"
+
+namespace tarvex::extract {
+
+class FileSystem;
+
+// Results of RunArchiver (and so of UnZip, Cab, Unlha). 0 is success only.
+enum ArchiverResult : int {
+  kOk = 0,
+  kBadCommandLine = 1,   // no archive file / destination folder split fits
+  kNotThisFormat = 2,    // the reader does not know the file
+  kCorrupt = 3,          // damaged headers or data, bad CRC, truncated
+  kUnsupported = 4,      // encrypted, multi-part, unknown method
+  kReadError = 5,        // the archive could not be read
+  kWriteError = 6,       // a file or folder could not be written (disk full...)
+  kCancelled = 7,        // the user answered Cancel to the overwrite question
+  kUnsafeName = 8,       // an entry name tries to leave the folder (".." parts)
+  kConflict = 9,         // entry paths clash with each other or with the folder's contents
+};
+
+// The two paths recovered from a command line.
+struct CommandLinePaths {
+  std::string archive;
+  std::string folder;  // without the terminating backslash
+};
+
+// Splits the text after the option text into archive path and folder path.
+// The command line ends in one backslash that terminates the folder path (it
+// is removed; a drive root "D:\" therefore arrives as "D:\\\\" and becomes
+// "D:\\"). The words between are separated by single spaces; every split point
+// is tried from the left, and the first one where the archive part names an
+// existing regular file and the folder part an existing folder wins (the
+// shortest archive path). Only that last backslash is treated specially; '/'
+// and '\\' inside the paths are left to the platform.
+bool SplitCommandLine(std::string_view cmdline, std::string_view optionText, FileSystem& fs,
+                      CommandLinePaths& out);
+
+// Runs one archiver call: parses the command line (option text, archive path, one
+// space, folder path, one backslash; spaces in paths recovered as above), opens the
+// archive with a reader from makeReader, and extracts all-or-nothing.
+// fs defaults to the platform's file system.
+int RunArchiver(ExtractHost& host, std::string_view cmdline, std::string_view optionText,
+                const std::function<std::unique_ptr<ArchiveReader>()>& makeReader,
+                char* output, std::size_t outputSize, FileSystem* fs = nullptr);
+
+// Name handling, exposed for tests.
+// Decodes raw name bytes to UTF-8 (CP932 or UTF-8; invalid bytes become U+FFFD).
+std::string DecodeName(std::string_view raw, NameEncoding encoding);
+
+enum class NameVerdict { Ok, Empty, Unsafe };
+// Turns a decoded entry name into a relative path of safe components joined
+// by '/': separators are '/' (and '\\' when backslashIsSeparator); leading
+// separators, drive prefixes ("C:") and UNC prefixes are dropped; "." and empty
+// parts are dropped; a ".." part makes the name Unsafe; characters Windows
+// does not allow in names (<>:"/\|?* and controls) become '_'; trailing dots
+// and spaces become '_'; device names (CON, NUL, PRN, AUX, COM1-9, LPT1-9,
+// CONIN$, CONOUT$, with or without extension) get a leading '_'.
+NameVerdict SafeRelativePath(std::string_view utf8Name, bool backslashIsSeparator,
+                             std::string& out);
+
+}  // namespace tarvex::extract
