@@ -1,0 +1,82 @@
+#include "chrome/subclass.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace tarvex::chrome {
+
+CSubclass::~CSubclass() {
+  // Never leave a window pointing at a hook whose object is gone.
+  if (procOrg_ != 0 && platform_) {
+    try {
+      platform_->SetWindowProc(hwnd_, procOrg_);
+    } catch (...) {
+    }
+    procOrg_ = 0;
+  }
+}
+
+LResult CSubclass::ProcessMessage(std::uint32_t msg, std::uintptr_t wParam,
+                                  std::intptr_t lParam) {
+  LResult result = 0;
+  // A removed object (ProcOrg 0) has no procedure to call.
+  if (callDefaultProc_ && procOrg_ != 0 && platform_)
+    result = platform_->CallWindowProcedure(procOrg_, hwnd_, msg, wParam, lParam);
+  if (WndProc) WndProc(msg, wParam, lParam);
+  return result;
+}
+
+SubclassRegistry::~SubclassRegistry() {
+  // Objects still installed restore their window's procedure as they end.
+  entries_.clear();
+}
+
+void SubclassRegistry::SubclassWindow(const std::shared_ptr<CSubclass>& obj) {
+  if (!obj) return;
+  for (const auto& e : entries_)
+    if (e->hwnd() == obj->hwnd()) return;
+  entries_.push_back(obj);
+  obj->platform_ = &platform_;
+  obj->procOrg_ = platform_.SetWindowProc(obj->hwnd(), platform_.SubclassProcAddress());
+}
+
+void SubclassRegistry::UnsubclassWindow(CSubclass& obj) {
+  // An object that holds no previous procedure (never installed, or already
+  // removed) must not put a null procedure on the window.
+  if (obj.procOrg_ == 0) return;
+  for (const auto& e : entries_) {
+    if (e->hwnd() != obj.hwnd()) continue;
+    platform_.SetWindowProc(obj.hwnd(), obj.procOrg_);
+    obj.procOrg_ = 0;
+    break;
+  }
+}
+
+LResult SubclassRegistry::SubclassWndProc(Handle window, std::uint32_t msg,
+                                          std::uintptr_t wParam, std::intptr_t lParam) {
+  LResult result = 0;
+  // A snapshot keeps the walk valid whatever a nested call does.
+  const auto snapshot = entries_;
+  for (const auto& e : snapshot) {
+    if (e->hwnd() != window) continue;
+    try {
+      result = e->ProcessMessage(msg, wParam, lParam);
+    } catch (...) {
+      // Errors in routing are swallowed; the walk goes on.
+    }
+  }
+  return result;
+}
+
+std::optional<NotifyHeader> ReadNotifyHeader(std::intptr_t lParam) {
+  if (lParam == 0) return std::nullopt;
+  // Copy the three fields only (no trailing padding), as the sender wrote them.
+  const auto* src = reinterpret_cast<const unsigned char*>(lParam);
+  NotifyHeader h;
+  std::memcpy(&h.hwndFrom, src + offsetof(NotifyHeader, hwndFrom), sizeof h.hwndFrom);
+  std::memcpy(&h.idFrom, src + offsetof(NotifyHeader, idFrom), sizeof h.idFrom);
+  std::memcpy(&h.code, src + offsetof(NotifyHeader, code), sizeof h.code);
+  return h;
+}
+
+}  // namespace tarvex::chrome

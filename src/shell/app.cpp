@@ -1,0 +1,328 @@
+// The gadget's life: start-up (load step, first memory tick, settle step),
+// the readout timers, hiding to the tray, dragging with position memory, the
+// picture buttons, the message hook and shutdown.
+#include "shell/app.h"
+
+#include <cmath>
+#include <limits>
+
+#include "chrome/frame.h"
+#include "chrome/picture_buttons.h"
+#include "readouts/date_time.h"
+#include "shell/app_impl.h"
+#include "ui/model_ops.h"
+
+namespace tarvex {
+
+namespace {
+
+int TwipsToPx(float twips) {
+  const double px = std::nearbyint(double(twips) / ui::kTwipsPerPixel);
+  if (!(px >= std::numeric_limits<int>::min() && px <= std::numeric_limits<int>::max()))
+    return px < 0 ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
+  return static_cast<int>(px);
+}
+
+int RoundedTwips(float twips) {
+  const double r = std::nearbyint(double(twips));
+  if (!(r >= std::numeric_limits<int>::min() && r <= std::numeric_limits<int>::max())) return 0;
+  return static_cast<int>(r);
+}
+
+}  // namespace
+
+App::Impl::Impl(Platform& platform)
+    : p(platform), main(ui::MakeMainForm()), store(platform), registry(platform) {}
+
+// ---- helpers ---------------------------------------------------------------
+
+ui::Form* App::Impl::FormOf(FormId id) {
+  if (id == FormId::Main) return &main;
+  return care.get();
+}
+
+void App::Impl::MoveReal(ui::Form& f) { p.MoveWindowPx(f.id, TwipsToPx(f.left), TwipsToPx(f.top)); }
+
+void App::Impl::SetLeft(ui::Form& f, float twips) {
+  f.left = twips;
+  MoveReal(f);
+}
+
+void App::Impl::SetTop(ui::Form& f, float twips) {
+  f.top = twips;
+  MoveReal(f);
+}
+
+void App::Impl::SetInfo(std::string_view text) { ui::SetText(p, main, "info", text); }
+
+void App::Impl::PauseReadouts() {
+  ui::SetTimerEnabled(p, main, "DateCheck", false);
+  ui::SetTimerEnabled(p, main, "Timer1", false);
+}
+
+void App::Impl::ResumeReadouts() {
+  ui::SetTimerEnabled(p, main, "DateCheck", true);
+  ui::SetTimerEnabled(p, main, "Timer1", true);
+}
+
+void App::Impl::SavePosition() {
+  const int act = ReadActc();
+  store.Write(kKeyTop, SingleText(main.top));
+  store.Write(kKeyLeft, SingleText(main.left));
+  store.Write(kKeyAct, std::to_string(act));
+}
+
+// ---- start-up ----------------------------------------------------------------
+
+void App::Impl::Form_Load() {
+  std::int32_t top = store.ReadWhole(kKeyTop, kDefaultTop);
+  std::int32_t left = store.ReadWhole(kKeyLeft, kDefaultLeft);
+  // Kept for the writes that may come before the settle step sets `actc`.
+  startupAct = store.ReadWhole(kKeyAct, kDefaultAct);
+  if (top == 0) {
+    top = 3700;
+    left = 3000;
+  }
+  SetLeft(main, static_cast<float>(left));
+  SetTop(main, static_cast<float>(top));
+
+  p.TraySetTip(kCaption);
+  p.TrayShow();
+
+  p.ClearWindowRegion(FormId::Main);
+
+  tips = chrome::SetUpTooltips(p);
+
+  clsSubclass = std::make_shared<chrome::CSubclass>();
+  clsSubclass->set_hwnd(p.WindowHandle(FormId::Main));
+  clsSubclass->WndProc = [this](std::uint32_t msg, std::uintptr_t w, std::intptr_t l) {
+    clsSubClass_WndProc(msg, w, l);
+  };
+  registry.SubclassWindow(clsSubclass);
+}
+
+void App::Impl::Form_Resize(FormId form) {
+  if (ui::Form* f = FormOf(form)) chrome::LayoutFrame(p, *f);
+}
+
+void App::Impl::Timer2_Timer() {
+  try {
+    SetInfo(kInfoReadingMemory);
+    meter.DrawTotal(p, main);
+  } catch (...) {
+    // A failed first reading skips the drawing; the settle step runs anyway.
+  }
+  Settle();
+}
+
+void App::Impl::Settle() {
+  ui::SetTimerInterval(p, main, "Timer2", 0);
+  ui::SetTimerInterval(p, main, "Timer1", 200);
+  SetInfo("");
+  std::int32_t top = store.ReadWhole(kKeyTop, kDefaultTop);
+  std::int32_t left = store.ReadWhole(kKeyLeft, kDefaultLeft);
+  const std::int32_t act = store.ReadWhole(kKeyAct, kDefaultAct);
+  if (top == 0) {
+    top = 0;
+    left = 0;
+  }
+  SetLeft(main, static_cast<float>(left));
+  SetTop(main, static_cast<float>(top));
+  if (act == 1) p.SetTopmost(FormId::Main, RoundedTwips(main.left), RoundedTwips(main.top));
+  SetActc(act);
+  actcSettled = true;
+}
+
+void App::Impl::Timer1_Timer() {
+  try {
+    meter.DrawFree(p, main);
+  } catch (...) {
+    // The next tick redraws the whole strip.
+  }
+}
+
+void App::Impl::DateCheck_Timer() {
+  const std::string date = p.FormatShortDate();
+  const std::string time = p.FormatTime();
+  readouts::ShowDateTime(p, main, date, time);
+}
+
+// ---- shutdown ----------------------------------------------------------------
+
+void App::Impl::Form_QueryUnload() {
+  SavePosition();
+  SetInfo(kInfoUnhooking);
+  if (clsSubclass) {
+    registry.UnsubclassWindow(*clsSubclass);
+    clsSubclass.reset();
+  }
+  SetInfo(kInfoDestroying);
+  chrome::TearDownTooltips(p, tips);
+  UnloadCare();
+}
+
+void App::Impl::Form_Unload() {
+  SetInfo(kInfoDestroying);
+  p.TrayRemove();
+}
+
+void App::Impl::b_close_Click() {
+  if (closing || closed) return;
+  closing = true;
+  Form_QueryUnload();
+  Form_Unload();
+  p.DestroyForm(FormId::Main);
+  closed = true;
+}
+
+// ---- hide and restore ----------------------------------------------------------
+
+void App::Impl::b_hide_Click() {
+  ui::SetText(p, main, "mtop", SingleText(main.top));
+  ui::SetText(p, main, "mleft", SingleText(main.left));
+  SetLeft(main, kHiddenLeft);
+}
+
+void App::Impl::syst_Click() {
+  SetTop(main, TextToSingle(ui::TextOf(main, "mtop")));
+  SetLeft(main, TextToSingle(ui::TextOf(main, "mleft")));
+}
+
+// ---- dragging and position memory ---------------------------------------------
+
+void App::Impl::StartDrag(int button) {
+  if (button != kLeftButton) return;
+  p.ReleaseMouseCapture();
+  p.SendCaptionDrag(FormId::Main);  // returns when the move loop has ended
+}
+
+void App::Impl::Form_MouseMove(int button) {
+  StartDrag(button);
+  if (closed) return;  // the window went away during the move loop
+  SavePosition();
+}
+
+void App::Impl::Image6_MouseMove(int button) { StartDrag(button); }
+
+// ---- message hook ----------------------------------------------------------------
+
+void App::Impl::clsSubClass_WndProc(std::uint32_t msg, std::uintptr_t, std::intptr_t lParam) {
+  if (msg != chrome::kWmNotify) return;
+  // The header is only observed; nothing follows from it.
+  lastNotify = chrome::ReadNotifyHeader(lParam);
+}
+
+// ---- App -------------------------------------------------------------------------
+
+App::App(Platform& platform) : impl_(std::make_unique<Impl>(platform)) {}
+App::~App() = default;
+
+ui::Form& App::MainForm() { return impl_->main; }
+ui::Form* App::CareForm() { return impl_->care.get(); }
+
+void App::Start() {
+  Impl& s = *impl_;
+  if (s.started) return;
+  s.started = true;
+  for (const auto& e : s.main.elements)
+    if (e.kind == ui::Kind::Timer) s.p.TimerChanged(FormId::Main, e.name, e.interval, e.enabled);
+  s.Form_Load();
+}
+
+void App::OnResize(FormId form) {
+  if (impl_->closed) return;
+  impl_->Form_Resize(form);
+}
+
+void App::OnTimer(FormId form, std::string_view timer) {
+  Impl& s = *impl_;
+  if (s.closed || s.closing || form != FormId::Main) return;
+  if (!ui::TimerRunning(s.main, timer)) return;
+  if (timer == "DateCheck")
+    s.DateCheck_Timer();
+  else if (timer == "Timer1")
+    s.Timer1_Timer();
+  else if (timer == "Timer2")
+    s.Timer2_Timer();
+}
+
+void App::OnWindowMoved(FormId form, int leftPx, int topPx) {
+  ui::Form* f = impl_->FormOf(form);
+  if (!f) return;
+  // Keep the exact twips when the window stands where they already put it.
+  if (TwipsToPx(f->left) != leftPx) f->left = static_cast<float>(leftPx) * ui::kTwipsPerPixel;
+  if (TwipsToPx(f->top) != topPx) f->top = static_cast<float>(topPx) * ui::kTwipsPerPixel;
+}
+
+void App::OnMouseDown(FormId form, std::string_view element, int, int, float, float) {
+  if (impl_->closed || form != FormId::Main) return;
+  chrome::ShowPressed(impl_->p, impl_->main, element);
+}
+
+void App::OnMouseUp(FormId form, std::string_view element, int, int, float, float) {
+  if (impl_->closed || form != FormId::Main) return;
+  chrome::ShowNormal(impl_->p, impl_->main, element);
+}
+
+void App::OnMouseMove(FormId form, std::string_view element, int button, int, float, float) {
+  Impl& s = *impl_;
+  if (s.closed || s.closing || form != FormId::Main) return;
+  if (element.empty())
+    s.Form_MouseMove(button);
+  else if (element == "Image6")
+    s.Image6_MouseMove(button);
+}
+
+void App::OnClick(FormId form, std::string_view element) {
+  Impl& s = *impl_;
+  if (s.closed || s.closing) return;
+  if (form == FormId::Main) {
+    if (element == "b_close")
+      s.b_close_Click();
+    else if (element == "b_hide")
+      s.b_hide_Click();
+    else if (element == "b_rach")
+      s.b_rach_Click();
+    else if (element == "b_thaw")
+      s.b_thaw_Click();
+  } else if (element == "Command1" && s.care) {
+    s.Command1_Click();
+  }
+}
+
+void App::OnCheckChanged(FormId form, std::string_view element, int value) {
+  Impl& s = *impl_;
+  if (form != FormId::Care || element != "actc" || !s.care) return;
+  if (ui::Element* e = s.care->Find("actc")) e->value = value;
+  // The box now holds the user's choice, not its initial value.
+  s.actcSettled = true;
+}
+
+void App::OnDrop(FormId form, std::string_view element, const std::vector<std::string>& paths,
+                 bool hasFileList) {
+  Impl& s = *impl_;
+  if (s.closed || s.closing || form != FormId::Main || element != "b_thaw") return;
+  s.b_thaw_OLEDragDrop(paths, hasFileList);
+}
+
+void App::OnTrayClick() {
+  if (impl_->closed || impl_->closing) return;
+  impl_->syst_Click();
+}
+
+void App::OnCloseRequest(FormId form) {
+  Impl& s = *impl_;
+  if (s.closed) return;
+  if (form == FormId::Main) {
+    s.b_close_Click();
+  } else if (!s.closing) {
+    s.UnloadCare();
+  }
+}
+
+LResult App::SubclassWndProc(Handle window, std::uint32_t msg, std::uintptr_t wParam,
+                             std::intptr_t lParam) {
+  return impl_->registry.SubclassWndProc(window, msg, wParam, lParam);
+}
+
+}  // namespace tarvex

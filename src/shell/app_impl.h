@@ -1,0 +1,96 @@
+// The state of the running gadget and its event handlers under their own
+// names. Shared by the files of the shell, the settings window and the drop
+// flow; only App (shell/app.h) is seen by the Win32 layer.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chrome/subclass.h"
+#include "chrome/tooltips.h"
+#include "readouts/memory_meter.h"
+#include "shell/app.h"
+#include "shell/settings_store.h"
+#include "ui/elements.h"
+
+namespace tarvex {
+
+inline constexpr std::string_view kInfoReadingMemory = "メモリ情報取得中...";
+inline constexpr std::string_view kInfoUnhooking = "サブクラス化解除中...";
+inline constexpr std::string_view kInfoDestroying = "ウィンドウ破棄中...";
+inline constexpr std::string_view kInfoPaused = "監視を一時停止します。";
+inline constexpr std::string_view kInfoExtracting = "解凍中...";
+inline constexpr std::string_view kCaption = "Tarvex";
+inline constexpr float kHiddenLeft = -50000.0f;
+
+struct App::Impl {
+  explicit Impl(Platform& platform);
+
+  Platform& p;
+  ui::Form main;
+  std::unique_ptr<ui::Form> care;  // the settings window, while loaded
+  SettingsStore store;
+  readouts::MemoryMeter meter;
+  chrome::TooltipHandles tips{};
+  chrome::SubclassRegistry registry;
+  std::shared_ptr<chrome::CSubclass> clsSubclass;
+
+  // "Act" as read at start-up; written in place of the check box's initial
+  // value until the check box holds a real value (settle step or the user).
+  std::int32_t startupAct = 0;
+  bool actcSettled = false;
+
+  bool started = false;
+  bool closing = false;
+  bool closed = false;
+  bool careShown = false;
+  // The check box value of a settings window unloaded before shutdown.
+  std::optional<int> carriedActc;
+  std::optional<chrome::NotifyHeader> lastNotify;
+
+  // ---- helpers ----
+  ui::Form* FormOf(FormId id);
+  void SetLeft(ui::Form& f, float twips);
+  void SetTop(ui::Form& f, float twips);
+  void MoveReal(ui::Form& f);
+  void SetInfo(std::string_view text);
+  void PauseReadouts();
+  void ResumeReadouts();
+  void SavePosition();  // read actc, then write Top, Left, Act
+
+  // ---- main window ----
+  void Form_Load();
+  void Form_Resize(FormId form);
+  void Timer2_Timer();
+  void Settle();
+  void Timer1_Timer();
+  void DateCheck_Timer();
+  void Form_QueryUnload();
+  void Form_Unload();
+  void b_close_Click();
+  void b_hide_Click();
+  void syst_Click();
+  void Form_MouseMove(int button);
+  void Image6_MouseMove(int button);
+  void StartDrag(int button);
+  void clsSubClass_WndProc(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+
+  // ---- settings window (settings/care_window.cpp) ----
+  ui::Form& EnsureCare();  // creates it hidden when not loaded
+  int ReadActc();
+  void SetActc(int value);
+  void b_rach_Click();
+  void Command1_Click();
+  void care_Form_Unload();
+  void UnloadCare();
+
+  // ---- drop flow (extract/extraction_flow.cpp) ----
+  void b_thaw_Click();
+  void b_thaw_OLEDragDrop(const std::vector<std::string>& paths, bool hasFileList);
+};
+
+}  // namespace tarvex
