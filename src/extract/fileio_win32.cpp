@@ -1,0 +1,196 @@
+// The file-system interface on Windows, through the wide (UTF-16) Win32 API,
+// so that paths with any characters work whatever the system's code page.
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "extract/fileio.h"
+
+namespace tarvex::extract {
+
+namespace {
+
+// UTF-8 to UTF-16, '/' turned into '\\'. Absolute paths get the "\\?\" prefix
+// so that deep trees are not cut at MAX_PATH (the engine only builds paths of
+// plain, already safe parts, which that prefix requires).
+std::wstring Wide(const std::string& path) {
+  std::wstring w;
+  if (!path.empty()) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    w.resize(static_cast<std::size_t>(n));
+    MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), w.data(), n);
+  }
+  for (wchar_t& c : w)
+    if (c == L'/') c = L'\\';
+  if (w.size() >= 3 && w[1] == L':' && w[2] == L'\\') {
+    // Collapse doubled separators, which "\\?\" paths do not allow.
+    std::wstring clean;
+    for (wchar_t c : w)
+      if (!(c == L'\\' && !clean.empty() && clean.back() == L'\\')) clean += c;
+    return L"\\\\?\\" + clean;
+  }
+  if (w.size() >= 3 && w[0] == L'\\' && w[1] == L'\\' && w[2] != L'?' && w[2] != L'.')
+    return L"\\\\?\\UNC\\" + w.substr(2);
+  return w;
+}
+
+class WinInput final : public InputFile {
+ public:
+  WinInput(HANDLE h, std::uint64_t size) : h_(h), size_(size) {}
+  ~WinInput() override { CloseHandle(h_); }
+  std::uint64_t Size() const override { return size_; }
+  std::int64_t ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override {
+    std::size_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < n) {
+      OVERLAPPED ov = {};
+      std::uint64_t at = offset + done;
+      ov.Offset = static_cast<DWORD>(at);
+      ov.OffsetHigh = static_cast<DWORD>(at >> 32);
+      DWORD want = static_cast<DWORD>(std::min<std::size_t>(n - done, 1u << 30));
+      DWORD got = 0;
+      if (!ReadFile(h_, out + done, want, &got, &ov)) {
+        if (GetLastError() == ERROR_HANDLE_EOF) break;
+        return -1;
+      }
+      if (got == 0) break;
+      done += got;
+    }
+    return static_cast<std::int64_t>(done);
+  }
+
+ private:
+  HANDLE h_;
+  std::uint64_t size_;
+};
+
+class WinOutput final : public OutputFile {
+ public:
+  explicit WinOutput(HANDLE h) : h_(h) { buffer_.reserve(kBuffer); }
+  ~WinOutput() override {
+    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+  }
+  bool Write(const void* data, std::size_t n) override {
+    if (failed_) return false;
+    const char* p = static_cast<const char*>(data);
+    if (buffer_.size() + n <= kBuffer) {
+      buffer_.insert(buffer_.end(), p, p + n);
+      return true;
+    }
+    if (!Flush()) return false;
+    if (n >= kBuffer) return WriteAll(p, n);
+    buffer_.insert(buffer_.end(), p, p + n);
+    return true;
+  }
+  bool Close() override {
+    bool ok = Flush();
+    if (!CloseHandle(h_)) ok = false;
+    h_ = INVALID_HANDLE_VALUE;
+    return ok && !failed_;
+  }
+
+ private:
+  static constexpr std::size_t kBuffer = 1 << 18;
+  bool Flush() {
+    if (buffer_.empty()) return !failed_;
+    bool ok = WriteAll(buffer_.data(), buffer_.size());
+    buffer_.clear();
+    return ok;
+  }
+  bool WriteAll(const char* p, std::size_t n) {
+    while (n > 0) {
+      DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
+      DWORD written = 0;
+      if (!WriteFile(h_, p, chunk, &written, nullptr) || written == 0) {
+        failed_ = true;
+        return false;
+      }
+      p += written;
+      n -= written;
+    }
+    return true;
+  }
+  HANDLE h_;
+  std::vector<char> buffer_;
+  bool failed_ = false;
+};
+
+class WinFileSystem final : public FileSystem {
+ public:
+  std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(h, &size) || GetFileType(h) != FILE_TYPE_DISK) {
+      CloseHandle(h);
+      return nullptr;
+    }
+    return std::make_unique<WinInput>(h, static_cast<std::uint64_t>(size.QuadPart));
+  }
+  std::unique_ptr<OutputFile> CreateNew(const std::string& path) override {
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<WinOutput>(h);
+  }
+  bool MakeDir(const std::string& path) override {
+    return CreateDirectoryW(Wide(path).c_str(), nullptr) != 0;
+  }
+  bool Rename(const std::string& from, const std::string& to, bool replace) override {
+    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0) != 0;
+  }
+  bool RemoveFile(const std::string& path) override { return DeleteFileW(Wide(path).c_str()) != 0; }
+  bool RemoveDir(const std::string& path) override {
+    std::wstring w = Wide(path);
+    SetFileAttributesW(w.c_str(), FILE_ATTRIBUTE_NORMAL);  // the staging folder is hidden
+    return RemoveDirectoryW(w.c_str()) != 0;
+  }
+  PathKind Kind(const std::string& path, bool followLinks) override {
+    DWORD a = GetFileAttributesW(Wide(path).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return PathKind::None;
+    if ((a & FILE_ATTRIBUTE_REPARSE_POINT) && !followLinks) return PathKind::Other;
+    if (a & FILE_ATTRIBUTE_DEVICE) return PathKind::Other;
+    return (a & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Directory : PathKind::File;
+  }
+  bool SetTime(const std::string& path, const FileTime& time) override {
+    FILETIME ft;
+    if (time.kind == FileTime::Utc) {
+      ft.dwLowDateTime = static_cast<DWORD>(time.value);
+      ft.dwHighDateTime = static_cast<DWORD>(time.value >> 32);
+    } else if (time.kind == FileTime::DosLocal) {
+      // The DOS time is the local time of the archive's writer: turn it into
+      // UTC by the time-zone rules in force at that date.
+      FILETIME local;
+      SYSTEMTIME localSt, utcSt;
+      if (!DosDateTimeToFileTime(static_cast<WORD>(time.value >> 16), static_cast<WORD>(time.value),
+                                 &local) ||
+          !FileTimeToSystemTime(&local, &localSt) ||
+          !TzSpecificLocalTimeToSystemTime(nullptr, &localSt, &utcSt) ||
+          !SystemTimeToFileTime(&utcSt, &ft))
+        return false;
+    } else {
+      return false;
+    }
+    HANDLE h = CreateFileW(Wide(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool ok = SetFileTime(h, nullptr, nullptr, &ft) != 0;
+    CloseHandle(h);
+    return ok;
+  }
+  void MarkHidden(const std::string& path) override {
+    SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_HIDDEN);
+  }
+};
+
+}  // namespace
+
+FileSystem& PlatformFileSystem() {
+  static WinFileSystem fs;
+  return fs;
+}
+
+}  // namespace tarvex::extract

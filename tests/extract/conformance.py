@@ -1,0 +1,214 @@
+#!/usr/bin/env python3
+"""Runs the archive corpus (MANIFEST.tsv) through the extraction harness.
+
+    conformance.py --harness PATH [--format zip|cab|lzh|none|all] [--corpus DIR]
+                   [--library UnZip|Cab|Unlha|auto] [--only SUBSTRING] [-v]
+
+Each selected row is extracted into a fresh, empty folder inside a fresh
+parent folder, and judged by its `check` column:
+
+  exact     success, and the tree equals `outputs` (names and contents)
+  nocase    as exact, names compared without regard to case
+  files     as exact for regular files only (links, empty folders may differ)
+  content   success, and the multiset of file sizes and SHA-256 matches
+  contained success or failure, but nothing created outside the folder
+  rc        failure (non-zero exit)
+
+For every row, whatever its check: nothing may appear beside the destination
+folder in the parent, no symbolic link may be created, the harness may not
+crash or hang, and a failed run must leave the destination empty (the
+extraction is all-or-nothing). Rows of scope `beyond` (features the product
+does not decode) pass when they fail cleanly.
+
+The library defaults to the row's format (zip: UnZip, cab: Cab, lzh: Unlha;
+`none`: all three in order). Exit status: 0 all passed, 1 a row failed,
+77 the corpus is missing (a skip for CTest).
+"""
+import argparse
+import collections
+import gzip
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+LIBRARY_FOR = {"zip": "UnZip", "cab": "Cab", "lzh": "Unlha"}
+# Absolute paths the hostile archives aim at: they must never appear.
+CANARIES = ["/etc/corpus_abs_s.txt", "/corpus_abs_s.txt", "/tmp/corpus_abs_s.txt"]
+
+
+def unescape(s):
+    out = bytearray()
+    i = 0
+    b = s.encode("utf-8")
+    while i < len(b):
+        if b[i] == 0x25 and i + 3 <= len(b):
+            out.append(int(b[i + 1:i + 3], 16))
+            i += 3
+        else:
+            out.append(b[i])
+            i += 1
+    return bytes(out)
+
+
+def parse_outputs(field, corpus):
+    """Returns {path bytes: 'SIZE:SHA' | 'dir' | 'link:TARGET'}."""
+    if not field:
+        return {}
+    if field.startswith("@"):
+        name = field[1:].split(" ", 1)[0]
+        with gzip.open(os.path.join(corpus, name), "rt", encoding="utf-8") as f:
+            items = [line.rstrip("\n") for line in f if line.strip()]
+    else:
+        items = field.split(";")
+    tree = {}
+    for item in items:
+        path, _, value = item.partition("=")
+        if path.endswith("/") and value == "dir":
+            tree[unescape(path[:-1])] = "dir"
+        else:
+            tree[unescape(path)] = value
+    return tree
+
+
+def sha256(path):
+    h = hashlib.sha256()
+    with open(path, "rb") as f:
+        while True:
+            block = f.read(1 << 20)
+            if not block:
+                break
+            h.update(block)
+    return h.hexdigest()
+
+
+def list_tree(root):
+    """The extracted tree in the manifest's terms, plus a list of links found."""
+    tree, links = {}, []
+    rootb = os.fsencode(root)
+    for dirpath, dirnames, filenames in os.walk(rootb):
+        rel_dir = os.path.relpath(dirpath, rootb)
+        for name in dirnames + filenames:
+            full = os.path.join(dirpath, name)
+            rel = os.path.normpath(os.path.join(rel_dir, name)) if rel_dir != b"." else name
+            if os.path.islink(full):
+                links.append(rel)
+                tree[rel] = "link:" + os.fsdecode(os.readlink(full))
+            elif os.path.isdir(full):
+                if not os.listdir(full):
+                    tree[rel] = "dir"
+            else:
+                tree[rel] = "%d:%s" % (os.path.getsize(full), sha256(full))
+    return tree, links
+
+
+def diff(expected, actual, limit=6):
+    missing = sorted(set(expected) - set(actual))
+    extra = sorted(set(actual) - set(expected))
+    changed = sorted(k for k in set(expected) & set(actual) if expected[k] != actual[k])
+    parts = []
+    for label, keys in (("missing", missing), ("unexpected", extra), ("differs", changed)):
+        if keys:
+            shown = ", ".join(k.decode("utf-8", "backslashreplace") for k in keys[:limit])
+            parts.append("%s %d: %s%s" % (label, len(keys), shown, " ..." if len(keys) > limit else ""))
+    return "; ".join(parts)
+
+
+def judge(row, rc, tree, links, outside, corpus):
+    check, scope = row["check"], row["scope"]
+    if rc is None:
+        return "crashed or hung"
+    if outside:
+        return "created outside the destination: " + ", ".join(outside)
+    if links:
+        return "created links: " + ", ".join(l.decode("utf-8", "replace") for l in links)
+    if rc != 0 and tree:
+        return "failed (exit %d) but left %d item(s) in the destination" % (rc, len(tree))
+    if check == "contained":
+        return None
+    if check == "rc":
+        return None if rc != 0 else "succeeded where a failure is required"
+    if rc != 0:
+        if scope == "beyond":
+            return None
+        return "failed with exit %d" % rc
+    expected = parse_outputs(row["outputs"], corpus)
+    if check == "exact":
+        d = diff(expected, tree)
+    elif check == "nocase":
+        d = diff({k.lower(): v for k, v in expected.items()}, {k.lower(): v for k, v in tree.items()})
+    elif check == "files":
+        keep = lambda t: {k: v for k, v in t.items() if v != "dir" and not v.startswith("link:")}
+        d = diff(keep(expected), keep(tree))
+    elif check == "content":
+        want = collections.Counter(v for v in expected.values() if v != "dir" and not v.startswith("link:"))
+        got = collections.Counter(v for v in tree.values() if v != "dir" and not v.startswith("link:"))
+        d = "" if want == got else "contents differ: missing %s, unexpected %s" % (
+            sorted(want - got)[:3], sorted(got - want)[:3])
+    else:
+        return "unknown check " + check
+    return d or None
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--harness", required=True)
+    ap.add_argument("--format", default="all")
+    ap.add_argument("--corpus", default=os.path.normpath(os.path.join(here, "..", "..", "..", "shared", "corpus")))
+    ap.add_argument("--library", default=None)
+    ap.add_argument("--only", default=None)
+    ap.add_argument("--timeout", type=int, default=300)
+    ap.add_argument("-v", "--verbose", action="store_true")
+    args = ap.parse_args()
+
+    manifest = os.path.join(args.corpus, "MANIFEST.tsv")
+    if not os.path.exists(manifest):
+        print("corpus not found at %s: skipped" % args.corpus)
+        return 77
+    with open(manifest, encoding="utf-8") as f:
+        header = f.readline().rstrip("\n").split("\t")
+        rows = [dict(zip(header, line.rstrip("\n").split("\t"))) for line in f if line.strip()]
+    rows = [r for r in rows if args.format == "all" or r["format"] == args.format]
+    if args.only:
+        rows = [r for r in rows if args.only in r["archive"]]
+    if not rows:
+        print("no rows selected")
+        return 1
+
+    failures = 0
+    for row in rows:
+        library = args.library or LIBRARY_FOR.get(row["format"], "auto")
+        parent = tempfile.mkdtemp(prefix="tarvex-conf-")
+        dest = os.path.join(parent, "dest")
+        os.mkdir(dest)
+        archive = os.path.join(args.corpus, row["archive"])
+        cmd = [args.harness] + ([] if library == "auto" else [library]) + [archive, dest]
+        canaries_before = {c for c in CANARIES if os.path.lexists(c)}
+        try:
+            proc = subprocess.run(cmd, stdin=subprocess.DEVNULL, capture_output=True, timeout=args.timeout)
+            rc = proc.returncode if proc.returncode >= 0 else None  # negative: killed by a signal
+            log = proc.stderr.decode("utf-8", "replace").strip()
+        except subprocess.TimeoutExpired:
+            rc, log = None, "timeout"
+        outside = [n for n in os.listdir(parent) if n != "dest"]
+        outside += [c for c in CANARIES if os.path.lexists(c) and c not in canaries_before]
+        tree, links = list_tree(dest)
+        problem = judge(row, rc, tree, links, outside, args.corpus)
+        shutil.rmtree(parent, ignore_errors=True)
+        status = "ok  " if problem is None else "FAIL"
+        if problem is not None:
+            failures += 1
+        print("%s %-45s %-9s rc=%s%s" % (status, row["archive"], row["check"], rc,
+                                         "" if problem is None else "  " + problem))
+        if args.verbose or problem is not None:
+            for line in log.splitlines()[-3:]:
+                print("       " + line)
+    print("%d of %d rows passed" % (len(rows) - failures, len(rows)))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
