@@ -1,0 +1,680 @@
+#include "extract/lzh_decode.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace tarvex::extract::lzh {
+
+Method MethodFromId(const std::uint8_t* id) {
+  if (id[0] != '-' || id[4] != '-') return Method::Unknown;
+  if (id[1] == 'l' && id[2] == 'h') {
+    switch (id[3]) {
+      case '0': return Method::Lh0;
+      case '1': return Method::Lh1;
+      case '4': return Method::Lh4;
+      case '5': return Method::Lh5;
+      case '6': return Method::Lh6;
+      case '7': return Method::Lh7;
+      case 'd': return Method::Lhd;
+      default: return Method::Unknown;
+    }
+  }
+  if (id[1] == 'l' && id[2] == 'z') {
+    switch (id[3]) {
+      case 's': return Method::Lzs;
+      case '4': return Method::Lz4;
+      case '5': return Method::Lz5;
+      default: return Method::Unknown;
+    }
+  }
+  return Method::Unknown;
+}
+
+namespace {
+
+struct CrcTable {
+  std::uint16_t t[256];
+  CrcTable() {
+    for (unsigned i = 0; i < 256; ++i) {
+      unsigned c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xA001u : c >> 1;
+      t[i] = static_cast<std::uint16_t>(c);
+    }
+  }
+};
+const CrcTable kCrc;
+
+// ---------------------------------------------------------------------------
+// Bit input: the compressed bytes of one entry, read through a bounded buffer,
+// most significant bit first, with a 64-bit bit buffer. Past the end of the
+// entry's bytes zero bytes are supplied, and counted, so that a decoder that
+// asks for more than the data holds is caught (see Overrun / WithinInput).
+
+class BitReader {
+ public:
+  BitReader(InputFile& file, std::uint64_t offset, std::uint64_t size)
+      : file_(file), next_(offset), left_(size), size_(size) {}
+
+  bool IoFailed() const { return ioError_; }
+  // More than a few padding bytes were needed: the data is truncated or bad.
+  bool Overrun() const { return padding_ > 16; }
+  // Whether everything consumed so far lay inside the entry's bytes.
+  bool WithinInput() const { return loaded_ * 8 - static_cast<std::uint64_t>(nbits_) <= size_ * 8; }
+
+  // Tops the bit buffer up to at least 57 bits.
+  inline void Refill() {
+    if (nbits_ > 56) return;
+    if (len_ - pos_ >= 8) {
+      std::uint64_t v = 0;
+      for (int i = 0; i < 8; ++i) v = (v << 8) | buf_[pos_ + i];
+      bits_ |= v >> nbits_;
+      const int k = (64 - nbits_) >> 3;
+      pos_ += k;
+      loaded_ += k;
+      nbits_ += k << 3;
+      return;
+    }
+    SlowRefill();
+  }
+  // Callers guarantee 1 <= n <= available bits.
+  inline std::uint32_t Peek(int n) const { return static_cast<std::uint32_t>(bits_ >> (64 - n)); }
+  inline void Skip(int n) {
+    bits_ <<= n;
+    nbits_ -= n;
+  }
+  inline std::uint32_t Take(int n) {
+    if (n == 0) return 0;
+    const std::uint32_t v = Peek(n);
+    Skip(n);
+    return v;
+  }
+  // Refilling read of up to 32 bits.
+  inline std::uint32_t Get(int n) {
+    if (nbits_ < n) Refill();
+    return Take(n);
+  }
+
+ private:
+  void SlowRefill() {
+    while (nbits_ <= 56) {
+      std::uint8_t b = 0;
+      if (pos_ < len_) {
+        b = buf_[pos_++];
+      } else if (left_ > 0 && !ioError_) {
+        Fill();
+        continue;
+      } else {
+        ++padding_;
+      }
+      bits_ |= static_cast<std::uint64_t>(b) << (56 - nbits_);
+      nbits_ += 8;
+      ++loaded_;
+    }
+  }
+  void Fill() {
+    const std::size_t keep = len_ - pos_;
+    std::memmove(buf_, buf_ + pos_, keep);
+    pos_ = 0;
+    len_ = keep;
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left_, sizeof buf_ - keep));
+    const std::int64_t got = file_.ReadAt(next_, buf_ + keep, want);
+    if (got <= 0) {  // an error, or the file is shorter than its header says
+      ioError_ = got < 0;
+      left_ = 0;
+      return;
+    }
+    next_ += static_cast<std::uint64_t>(got);
+    left_ -= static_cast<std::uint64_t>(got);
+    len_ += static_cast<std::size_t>(got);
+  }
+
+  InputFile& file_;
+  std::uint64_t next_, left_, size_;
+  std::uint8_t buf_[64 * 1024];
+  std::size_t pos_ = 0, len_ = 0;
+  std::uint64_t bits_ = 0;
+  int nbits_ = 0;
+  std::uint64_t loaded_ = 0;  // bytes moved into the bit buffer, padding included
+  std::uint64_t padding_ = 0;
+  bool ioError_ = false;
+};
+
+// ---------------------------------------------------------------------------
+// Sliding window and output. The buffer holds the dictionary followed by a
+// chunk of new output; when the chunk is full it is handed on and the last
+// dictionary-size bytes move to the front. Before the first byte the
+// dictionary part holds a method-specific preset (spaces for most methods).
+
+class Window {
+ public:
+  static constexpr std::size_t kChunk = 256 * 1024;
+  static constexpr std::size_t kSlack = 512;  // longest match plus wide-copy overrun
+
+  Window(std::size_t dict, const OutputFn& out) : dict_(dict), out_(out), buf_(dict + kChunk + kSlack) {
+    std::memset(buf_.data(), ' ', dict);
+    pos_ = flushed_ = dict;
+  }
+  // The dictionary as it stands before the first output byte; byte i is the
+  // one dict-i positions back from the first output byte.
+  std::uint8_t* Preset() { return buf_.data(); }
+
+  // Makes room for one literal or match; false when the output refused data.
+  inline bool Room() {
+    if (pos_ < dict_ + kChunk) return true;
+    if (!Flush()) return false;
+    std::memmove(buf_.data(), buf_.data() + pos_ - dict_, dict_);
+    pos_ = flushed_ = dict_;
+    return true;
+  }
+  inline void Put(std::uint8_t b) { buf_[pos_++] = b; }
+  // Copies len (<= 256 + a few) bytes from dist (1..dict) bytes back.
+  inline void Copy(std::size_t dist, std::size_t len) {
+    std::uint8_t* d = buf_.data() + pos_;
+    const std::uint8_t* s = d - dist;
+    if (dist >= 8) {
+      for (std::size_t i = 0; i < len; i += 8) std::memcpy(d + i, s + i, 8);
+    } else {
+      for (std::size_t i = 0; i < len; ++i) d[i] = s[i];
+    }
+    pos_ += len;
+  }
+  bool Flush() {
+    const bool ok = pos_ == flushed_ || out_(buf_.data() + flushed_, pos_ - flushed_);
+    flushed_ = pos_;
+    return ok;
+  }
+
+ private:
+  std::size_t dict_;
+  const OutputFn& out_;
+  std::vector<std::uint8_t> buf_;
+  std::size_t pos_, flushed_;
+};
+
+// ---------------------------------------------------------------------------
+// Canonical Huffman decoding table: codes are assigned in order of length and,
+// within a length, of symbol number, most significant bit first (as LZH
+// writes them). A primary table indexed by the next `pri` bits resolves short
+// codes at once; longer codes go through a second-level table. Entries that
+// no code reaches (an incomplete code) are marked invalid.
+
+class Huffman {
+ public:
+  explicit Huffman(int pri) : pri_(pri) {}
+
+  // Only one symbol, coded with zero bits.
+  void BuildSingle(unsigned sym) {
+    table_.assign(std::size_t{1} << pri_, Entry(sym, 0));
+  }
+
+  // False when the lengths over-subscribe the code space.
+  bool Build(const std::uint8_t* lens, unsigned n) {
+    unsigned count[17] = {};
+    int maxLen = 0;
+    for (unsigned i = 0; i < n; ++i) {
+      if (lens[i] > 16) return false;
+      ++count[lens[i]];
+      maxLen = std::max<int>(maxLen, lens[i]);
+    }
+    std::uint32_t space = 0;
+    for (int l = 1; l <= 16; ++l) space += count[l] << (16 - l);
+    if (space > 65536) return false;
+    table_.assign(std::size_t{1} << pri_, kInvalid);
+    maxLen_ = std::max(maxLen, pri_);
+    const int subBits = maxLen_ - pri_;
+    std::uint32_t next[18];
+    std::uint32_t code = 0;
+    for (int l = 1; l <= 16; ++l) {
+      next[l] = code;
+      code = (code + count[l]) << 1;
+    }
+    for (unsigned sym = 0; sym < n; ++sym) {
+      const int l = lens[sym];
+      if (l == 0) continue;
+      const std::uint32_t c = next[l]++;
+      if (l <= pri_) {
+        const std::size_t start = std::size_t{c} << (pri_ - l);
+        std::fill_n(table_.begin() + start, std::size_t{1} << (pri_ - l), Entry(sym, l));
+      } else {
+        const std::size_t prefix = c >> (l - pri_);
+        if (!(table_[prefix] & kSub)) {
+          const std::size_t at = table_.size();
+          table_.resize(at + (std::size_t{1} << subBits), kInvalid);
+          table_[prefix] = kSub | static_cast<std::uint32_t>(at);
+        }
+        const std::size_t base = table_[prefix] & 0xFFFFu;
+        const std::size_t low = (c & ((1u << (l - pri_)) - 1)) << (maxLen_ - l);
+        std::fill_n(table_.begin() + base + low, std::size_t{1} << (maxLen_ - l), Entry(sym, l));
+      }
+    }
+    return true;
+  }
+
+  // Decodes one symbol; needs 16 bits in the reader. -1 for an invalid code.
+  inline int Decode(BitReader& in) const {
+    const std::uint32_t peek = in.Peek(16);
+    std::uint32_t e = table_[peek >> (16 - pri_)];
+    if (e & kSub) {
+      const int sub = maxLen_ - pri_;
+      e = table_[(e & 0xFFFFu) + ((peek >> (16 - maxLen_)) & ((1u << sub) - 1))];
+    }
+    const int len = static_cast<int>((e >> 16) & 0x1F);
+    if (len == kBadLen) return -1;
+    in.Skip(len);
+    return static_cast<int>(e & 0xFFFFu);
+  }
+
+ private:
+  static constexpr std::uint32_t kSub = 0x80000000u;
+  static constexpr int kBadLen = 31;
+  static constexpr std::uint32_t kInvalid = static_cast<std::uint32_t>(kBadLen) << 16;
+  static std::uint32_t Entry(unsigned sym, int len) { return (static_cast<std::uint32_t>(len) << 16) | sym; }
+
+  int pri_;
+  int maxLen_ = 0;
+  std::vector<std::uint32_t> table_;
+};
+
+// ---------------------------------------------------------------------------
+// -lh4- .. -lh7-: blocks of static Huffman codes. Each block starts with its
+// symbol count and three code-length tables: the lengths of the code that
+// codes the literal/length lengths, the literal/length code itself (510
+// symbols: 256 literals, match lengths 3..256), and the distance-class code.
+
+constexpr unsigned kNC = 510;
+constexpr unsigned kNT = 19;
+
+bool ReadSmallLengths(BitReader& in, unsigned nn, int nbit, unsigned special, Huffman& h) {
+  std::uint8_t len[32] = {};
+  const unsigned n = in.Get(nbit);
+  if (n == 0) {
+    const unsigned c = in.Get(nbit);
+    if (c >= nn) return false;
+    h.BuildSingle(c);
+    return true;
+  }
+  if (n > nn) return false;
+  unsigned i = 0;
+  while (i < n) {
+    in.Refill();
+    unsigned c = in.Peek(3);
+    if (c == 7) {
+      const std::uint32_t look = in.Peek(16);
+      for (std::uint32_t m = 1u << 12; look & m; m >>= 1) {
+        if (++c > 16) return false;
+      }
+      in.Skip(static_cast<int>(c) - 3);
+    } else {
+      in.Skip(3);
+    }
+    len[i++] = static_cast<std::uint8_t>(c);
+    if (i == special) {
+      unsigned zeros = in.Get(2);
+      if (i + zeros > n) return false;
+      while (zeros-- > 0) len[i++] = 0;
+    }
+  }
+  return h.Build(len, nn);
+}
+
+bool ReadLiteralLengths(BitReader& in, const Huffman& tcode, Huffman& h) {
+  std::uint8_t len[kNC] = {};
+  const unsigned n = in.Get(9);
+  if (n == 0) {
+    const unsigned c = in.Get(9);
+    if (c >= kNC) return false;
+    h.BuildSingle(c);
+    return true;
+  }
+  if (n > kNC) return false;
+  unsigned i = 0;
+  while (i < n) {
+    in.Refill();
+    const int c = tcode.Decode(in);
+    if (c < 0) return false;
+    if (c <= 2) {
+      unsigned zeros = c == 0 ? 1 : c == 1 ? in.Take(4) + 3 : in.Take(9) + 20;
+      if (i + zeros > n) return false;
+      while (zeros-- > 0) len[i++] = 0;
+    } else {
+      len[i++] = static_cast<std::uint8_t>(c - 2);
+    }
+  }
+  return h.Build(len, kNC);
+}
+
+Status DecodeStatic(BitReader& in, Window& w, std::uint64_t total, int dicbit) {
+  const unsigned np = static_cast<unsigned>(dicbit) + 1;
+  const int pbit = dicbit <= 13 ? 4 : 5;
+  Huffman tcode(8), ccode(12), pcode(8);
+  std::uint64_t left = total;
+  while (left > 0) {
+    unsigned blockSize = in.Get(16);
+    if (!ReadSmallLengths(in, kNT, 5, 3, tcode) || !ReadLiteralLengths(in, tcode, ccode) ||
+        !ReadSmallLengths(in, np, pbit, 0, pcode) || in.Overrun())
+      return Status::Corrupt;
+    for (; blockSize > 0 && left > 0; --blockSize) {
+      if (!w.Room()) return Status::Aborted;
+      in.Refill();
+      const int c = ccode.Decode(in);
+      if (c < 0) return Status::Corrupt;
+      if (c < 256) {
+        w.Put(static_cast<std::uint8_t>(c));
+        --left;
+        continue;
+      }
+      std::uint64_t len = static_cast<unsigned>(c) - 253;
+      int p = pcode.Decode(in);
+      if (p < 0) return Status::Corrupt;
+      std::size_t dist = static_cast<std::size_t>(p);
+      if (p > 1) dist = (std::size_t{1} << (p - 1)) + in.Take(p - 1);
+      len = std::min(len, left);
+      w.Copy(dist + 1, static_cast<std::size_t>(len));
+      left -= len;
+    }
+    if (in.Overrun()) return Status::Corrupt;
+  }
+  return Status::Ok;
+}
+
+// ---------------------------------------------------------------------------
+// -lh1-: 4 KB window; literals and match lengths (3..60) share one adaptive
+// Huffman code whose tree is rebuilt as symbol frequencies change; the
+// distance's upper 6 bits use a fixed code of 3 to 8 bits, its lower 6 bits
+// follow as they are.
+
+class AdaptiveHuffman {
+ public:
+  static constexpr int kChars = 314;             // 256 literals + 58 lengths
+  static constexpr int kNodes = 2 * kChars - 1;  // tree size
+  static constexpr int kRoot = kNodes - 1;
+  static constexpr unsigned kMaxFreq = 0x8000;
+
+  AdaptiveHuffman() {
+    for (int i = 0; i < kChars; ++i) {
+      freq_[i] = 1;
+      son_[i] = i + kNodes;
+      parent_[i + kNodes] = i;
+    }
+    for (int i = 0, j = kChars; j <= kRoot; i += 2, ++j) {
+      freq_[j] = freq_[i] + freq_[i + 1];
+      son_[j] = i;
+      parent_[i] = parent_[i + 1] = j;
+    }
+    freq_[kNodes] = 0xFFFF;  // sentinel above every real frequency
+    parent_[kRoot] = 0;
+  }
+
+  inline int Decode(BitReader& in) {
+    int c = son_[kRoot];
+    while (c < kNodes) {
+      if (in.Peek(1) != 0) ++c;  // 0 takes the left child, 1 the right
+      in.Skip(1);
+      in.Refill();
+      c = son_[c];
+    }
+    c -= kNodes;
+    Update(c);
+    return c;
+  }
+
+ private:
+  void Rebuild() {
+    // Halve the leaf counts, then rebuild the internal nodes in order.
+    int j = 0;
+    for (int i = 0; i < kNodes; ++i) {
+      if (son_[i] >= kNodes) {
+        freq_[j] = (freq_[i] + 1) / 2;
+        son_[j] = son_[i];
+        ++j;
+      }
+    }
+    for (int i = 0, k = kChars; k < kNodes; i += 2, ++k) {
+      const unsigned f = freq_[i] + freq_[i + 1];
+      int at = k - 1;
+      while (f < freq_[at]) --at;
+      ++at;
+      std::memmove(&freq_[at + 1], &freq_[at], (k - at) * sizeof freq_[0]);
+      std::memmove(&son_[at + 1], &son_[at], (k - at) * sizeof son_[0]);
+      freq_[at] = f;
+      son_[at] = i;
+    }
+    for (int i = 0; i < kNodes; ++i) {
+      const int s = son_[i];
+      parent_[s] = i;
+      if (s < kNodes) parent_[s + 1] = i;
+    }
+  }
+
+  void Update(int sym) {
+    if (freq_[kRoot] == kMaxFreq) Rebuild();
+    int c = parent_[sym + kNodes];
+    do {
+      const unsigned k = ++freq_[c];
+      int l = c + 1;
+      if (k > freq_[l]) {
+        // Move the node past all nodes of lower frequency to keep the
+        // sibling order, swapping subtrees.
+        while (k > freq_[++l]) {
+        }
+        --l;
+        freq_[c] = freq_[l];
+        freq_[l] = k;
+        const int i = son_[c];
+        parent_[i] = l;
+        if (i < kNodes) parent_[i + 1] = l;
+        const int j = son_[l];
+        son_[l] = i;
+        parent_[j] = c;
+        if (j < kNodes) parent_[j + 1] = c;
+        son_[c] = j;
+        c = l;
+      }
+      c = parent_[c];
+    } while (c != 0);
+  }
+
+  unsigned freq_[kNodes + 1];
+  int parent_[kNodes + kChars];
+  int son_[kNodes];
+};
+
+struct DistanceCode {
+  std::uint8_t upper[256], bits[256];
+  DistanceCode() {
+    // (number of codes, code length) for the upper 6 distance bits, in order.
+    static const int kGroups[][2] = {{1, 3}, {3, 4}, {8, 5}, {12, 6}, {24, 7}, {16, 8}};
+    int prefix = 0, value = 0;
+    for (const auto& g : kGroups) {
+      for (int k = 0; k < g[0]; ++k, ++value) {
+        for (int r = 0; r < (1 << (8 - g[1])); ++r, ++prefix) {
+          upper[prefix] = static_cast<std::uint8_t>(value);
+          bits[prefix] = static_cast<std::uint8_t>(g[1]);
+        }
+      }
+    }
+  }
+};
+const DistanceCode kLh1Distance;
+
+Status DecodeLh1(BitReader& in, Window& w, std::uint64_t total) {
+  auto tree = std::make_unique<AdaptiveHuffman>();
+  std::uint64_t left = total;
+  std::uint64_t sinceCheck = 0;
+  while (left > 0) {
+    if (!w.Room()) return Status::Aborted;
+    in.Refill();
+    const int c = tree->Decode(in);
+    if (c < 256) {
+      w.Put(static_cast<std::uint8_t>(c));
+      --left;
+    } else {
+      in.Refill();
+      const unsigned prefix = in.Peek(8);
+      const int n = kLh1Distance.bits[prefix] + 6;
+      const std::size_t dist = ((std::size_t{kLh1Distance.upper[prefix]} << 6) | (in.Take(n) & 0x3F)) + 1;
+      const std::uint64_t len = std::min<std::uint64_t>(static_cast<unsigned>(c) - 253, left);
+      w.Copy(dist, static_cast<std::size_t>(len));
+      left -= len;
+    }
+    if (++sinceCheck == 4096) {
+      sinceCheck = 0;
+      if (in.Overrun()) return Status::Corrupt;
+    }
+  }
+  return Status::Ok;
+}
+
+// ---------------------------------------------------------------------------
+// -lzs- and -lz5-: LZSS over a ring buffer whose match positions are absolute
+// ring indices. Output starts at ring index ringSize - maxMatch.
+
+std::size_t RingDistance(std::size_t ringPos, std::size_t matchPos, std::size_t ringSize) {
+  const std::size_t d = (ringPos - matchPos) & (ringSize - 1);
+  return d == 0 ? ringSize : d;
+}
+
+// -lzs-: 2 KB ring; a 1 bit announces a literal byte, a 0 bit an 11-bit
+// position and a 4-bit length (2..17).
+Status DecodeLzs(BitReader& in, Window& w, std::uint64_t total) {
+  constexpr std::size_t kRing = 2048;
+  std::size_t r = kRing - 17;
+  std::uint64_t left = total;
+  std::uint64_t sinceCheck = 0;
+  while (left > 0) {
+    if (!w.Room()) return Status::Aborted;
+    in.Refill();
+    if (in.Take(1)) {
+      w.Put(static_cast<std::uint8_t>(in.Take(8)));
+      --left;
+      r = (r + 1) & (kRing - 1);
+    } else {
+      const std::size_t pos = in.Take(11);
+      const std::uint64_t len = std::min<std::uint64_t>(in.Take(4) + 2, left);
+      w.Copy(RingDistance(r, pos, kRing), static_cast<std::size_t>(len));
+      left -= len;
+      r = (r + len) & (kRing - 1);
+    }
+    if (++sinceCheck == 4096) {
+      sinceCheck = 0;
+      if (in.Overrun()) return Status::Corrupt;
+    }
+  }
+  return Status::Ok;
+}
+
+// -lz5-: 4 KB ring with a preset dictionary; a flag byte announces, lowest bit
+// first, eight items: 1 a literal byte, 0 a two-byte match (12-bit position,
+// 4-bit length 3..18).
+void PresetLz5(std::uint8_t* dict) {
+  constexpr std::size_t kRing = 4096;
+  constexpr std::size_t kStart = kRing - 18;
+  std::uint8_t ring[kRing];
+  std::size_t i = 0;
+  for (int v = 0; v < 256; ++v)
+    for (int k = 0; k < 13; ++k) ring[i++] = static_cast<std::uint8_t>(v);
+  for (int v = 0; v < 256; ++v) ring[i++] = static_cast<std::uint8_t>(v);
+  for (int v = 255; v >= 0; --v) ring[i++] = static_cast<std::uint8_t>(v);
+  for (int k = 0; k < 128; ++k) ring[i++] = 0;
+  while (i < kRing) ring[i++] = ' ';
+  // The window's byte j lies kRing - j positions before the first output byte.
+  for (std::size_t j = 0; j < kRing; ++j) dict[j] = ring[(kStart + j) & (kRing - 1)];
+}
+
+Status DecodeLz5(BitReader& in, Window& w, std::uint64_t total) {
+  constexpr std::size_t kRing = 4096;
+  std::size_t r = kRing - 18;
+  std::uint64_t left = total;
+  std::uint64_t sinceCheck = 0;
+  while (left > 0) {
+    in.Refill();
+    unsigned flags = in.Take(8);
+    for (int item = 0; item < 8 && left > 0; ++item, flags >>= 1) {
+      if (!w.Room()) return Status::Aborted;
+      in.Refill();
+      if (flags & 1) {
+        w.Put(static_cast<std::uint8_t>(in.Take(8)));
+        --left;
+        r = (r + 1) & (kRing - 1);
+      } else {
+        const unsigned b1 = in.Take(8), b2 = in.Take(8);
+        const std::size_t pos = b1 | ((b2 & 0xF0u) << 4);
+        const std::uint64_t len = std::min<std::uint64_t>((b2 & 0x0Fu) + 3, left);
+        w.Copy(RingDistance(r, pos, kRing), static_cast<std::size_t>(len));
+        left -= len;
+        r = (r + len) & (kRing - 1);
+      }
+    }
+    if (++sinceCheck == 512) {
+      sinceCheck = 0;
+      if (in.Overrun()) return Status::Corrupt;
+    }
+  }
+  return Status::Ok;
+}
+
+Status CopyStored(InputFile& file, std::uint64_t offset, std::uint64_t packed, std::uint64_t total,
+                  const OutputFn& out) {
+  if (packed < total) return Status::Corrupt;
+  std::vector<std::uint8_t> buf(256 * 1024);
+  while (total > 0) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(total, buf.size()));
+    const std::int64_t got = file.ReadAt(offset, buf.data(), n);
+    if (got < 0) return Status::IoError;
+    if (static_cast<std::size_t>(got) != n) return Status::Corrupt;  // truncated
+    if (!out(buf.data(), n)) return Status::Aborted;
+    offset += n;
+    total -= n;
+  }
+  return Status::Ok;
+}
+
+}  // namespace
+
+std::uint16_t Crc16(std::uint16_t crc, const std::uint8_t* p, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) crc = static_cast<std::uint16_t>((crc >> 8) ^ kCrc.t[(crc ^ p[i]) & 0xFF]);
+  return crc;
+}
+
+Status Decode(Method method, InputFile& file, std::uint64_t offset, std::uint64_t packedSize,
+              std::uint64_t originalSize, const OutputFn& out) {
+  std::size_t dict = 0;
+  switch (method) {
+    case Method::Lh0:
+    case Method::Lz4: return CopyStored(file, offset, packedSize, originalSize, out);
+    case Method::Lh1: dict = 4096; break;
+    case Method::Lh4: dict = std::size_t{1} << 12; break;
+    case Method::Lh5: dict = std::size_t{1} << 13; break;
+    case Method::Lh6: dict = std::size_t{1} << 15; break;
+    case Method::Lh7: dict = std::size_t{1} << 16; break;
+    case Method::Lzs: dict = 2048; break;
+    case Method::Lz5: dict = 4096; break;
+    default: return Status::Unsupported;
+  }
+  if (originalSize == 0) return Status::Ok;
+  auto in = std::make_unique<BitReader>(file, offset, packedSize);
+  Window w(dict, out);
+  Status st = Status::Ok;
+  switch (method) {
+    case Method::Lh1: st = DecodeLh1(*in, w, originalSize); break;
+    case Method::Lh4: st = DecodeStatic(*in, w, originalSize, 12); break;
+    case Method::Lh5: st = DecodeStatic(*in, w, originalSize, 13); break;
+    case Method::Lh6: st = DecodeStatic(*in, w, originalSize, 15); break;
+    case Method::Lh7: st = DecodeStatic(*in, w, originalSize, 16); break;
+    case Method::Lzs: st = DecodeLzs(*in, w, originalSize); break;
+    case Method::Lz5:
+      PresetLz5(w.Preset());
+      st = DecodeLz5(*in, w, originalSize);
+      break;
+    default: break;
+  }
+  if (in->IoFailed()) return Status::IoError;
+  if (st != Status::Ok) return st;
+  if (!in->WithinInput()) return Status::Corrupt;
+  return w.Flush() ? Status::Ok : Status::Aborted;
+}
+
+}  // namespace tarvex::extract::lzh
