@@ -316,6 +316,15 @@ Status ParseHeader(InputFile& file, std::uint64_t offset, Member& m, bool* atEnd
   // 0xFF is neither a lead nor a trail byte in CP932 (nor part of UTF-8), so
   // it can be turned into '/' before the name is decoded.
   std::replace(raw.begin(), raw.end(), '\xFF', '/');
+  // Names from MS-DOS archivers are all capitals (the file system had no
+  // case); such plain-ASCII names are given in lower case, as is customary.
+  const bool fromDos = level == 0 ? osId != 'U' : level == 1 && (osId == 'M' || osId == 0);
+  if (fromDos && std::none_of(raw.begin(), raw.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || static_cast<unsigned char>(c) >= 0x80;
+      })) {
+    for (char& c : raw)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
   bool multibyte = false;
   m.info.encoding = (osId == 'U' && IsValidUtf8(raw, multibyte) && multibyte) ? NameEncoding::Utf8
                                                                              : NameEncoding::Cp932;
