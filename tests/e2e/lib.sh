@@ -19,6 +19,7 @@
 #   E2E_LANG              locale of the test (default ja_JP.UTF-8; e2e_setup takes it as argument too)
 #   E2E_KEEP=1            keep the scratch dir after the test (screenshots, logs)
 #   E2E_WM=0              run without openbox
+#   E2E_WARM=0            do not start the prefix's wineserver ahead of the program
 #
 # Cleanup ends only what the test itself started: the exe's process, the wineserver
 # of the test's own prefix (wineserver -k with that WINEPREFIX), openbox and Xvfb by PID.
@@ -166,6 +167,11 @@ e2e_setup() {
             sleep 0.1
         done
     fi
+    # A running wineserver makes the program's start quick (about 0.8 s instead of 2 s),
+    # so that the first second after start can be observed. Cleanup ends it.
+    if [ "${E2E_WARM:-1}" = 1 ]; then
+        wineserver -p 2>/dev/null
+    fi
     # Keep the pointer away from where the gadget appears.
     xdotool mousemove 1270 790 2>/dev/null || true
     e2e_log "setup: T=$T DISPLAY=$DISPLAY LANG=$lang"
@@ -180,7 +186,10 @@ e2e_bg() {
 e2e_cleanup() {
     local rc=$?
     set +e
-    [ -n "$PID" ] && kill -KILL "$PID" 2>/dev/null
+    if [ -n "$PID" ]; then
+        kill -KILL "$PID" 2>/dev/null
+        wait "$PID" 2>/dev/null
+    fi
     local p
     for p in "${E2E_BG_PIDS[@]}"; do kill -KILL "$p" 2>/dev/null; done
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
@@ -218,13 +227,19 @@ memstat() {
 # --------------------------------------------------------------------------
 # Program start, windows, exit
 # --------------------------------------------------------------------------
-# e2e_start [EXE]: starts the program, sets PID and WID (waits for the "Tarvex" window).
+# e2e_start [EXE]: starts the program, sets PID and WID (waits for the "Tarvex" window)
+# and E2E_FIRST_GEOM (geometry at first sight).
 e2e_start() {
     local exe=${1:-$EXE}
     E2E_START_TIME=$(date +%s.%N)
+    if [ -n "$PID" ] && kill -0 "$PID" 2>/dev/null; then
+        e2e_fail "e2e_start: the previous instance (PID $PID) is still running"
+    fi
     wine "$exe" >"$T/exe.out" 2>&1 &
     PID=$!
     WID=$(wait_window "^${TITLE}\$" 40) || e2e_fail "no visible '$TITLE' window within 40 s"
+    # X geometry at first sight ("X Y W H"), taken at once: the first second matters.
+    E2E_FIRST_GEOM=$(win_geometry "$WID")
     E2E_WINDOW_TIME=$(date +%s.%N)
     e2e_log "started: PID=$PID WID=$WID after $(echo "$E2E_WINDOW_TIME - $E2E_START_TIME" | bc) s"
 }
@@ -373,6 +388,52 @@ prefix_wineserver_pid() {
         case "$(readlink "$p/cwd" 2>/dev/null)" in */"$key") echo "${p#/proc/}"; return 0 ;; esac
     done
     return 1
+}
+
+# --------------------------------------------------------------------------
+# Picture checks (tools/img.py)
+# --------------------------------------------------------------------------
+# img ring FILE | ink FILE X Y W H | diff A B X Y W H | count FILE RRGGBB X Y W H
+img() { python3 "$E2E_DIR/tools/img.py" "$@"; }
+
+# --------------------------------------------------------------------------
+# Gadget-specific waits and places (window pixels)
+# --------------------------------------------------------------------------
+STATUS_RECT="6 74 154 14"         # interior of the status bar, where `info` draws
+BRACH_CENTER="146 17"             # settings button b_rach (1935,75 twips; 35 x 25 px)
+
+# digits_now: decodes the gadget's digits from a fresh screenshot.
+digits_now() {
+    screenshot "$WID" "$T/.digits.png" && decode_digits "$T/.digits.png"
+}
+
+# wait_settled [TIMEOUT_S]: waits until the first memory tick has drawn the total
+# (upper strip no longer 0000.000), then a little longer for the settle step to
+# finish. Status 1 (after the timeout) when the strip never changed.
+wait_settled() {
+    local to=${1:-8} end d
+    end=$(($(date +%s) + to))
+    while [ "$(date +%s)" -le "$end" ]; do
+        d=$(digits_now 2>/dev/null)
+        case "$d" in
+            *" 0000.000 "*|"") ;;
+            *) sleep 0.3; return 0 ;;
+        esac
+        sleep 0.1
+    done
+    return 1
+}
+
+# click_client X Y: left click at a point of the gadget's client area.
+click_client() {
+    local p
+    p=$(client_to_screen "$WID" "$1" "$2")
+    xdotool mousemove ${p% *} ${p#* } click 1
+}
+
+# tooltips_of_pid WINPID: number of tooltip windows owned by a Windows process.
+tooltips_of_pid() {
+    wintool list | grep -c "pid=$1 .*class=tooltips_class32" || true
 }
 
 # Running the library directly: "lib.sh boot-template" boots the template prefix (CTest fixture).
