@@ -22,7 +22,11 @@ LResult CSubclass::ProcessMessage(std::uint32_t msg, std::uintptr_t wParam,
   // A removed object (ProcOrg 0) has no procedure to call.
   if (callDefaultProc_ && procOrg_ != 0 && platform_)
     result = platform_->CallWindowProcedure(procOrg_, hwnd_, msg, wParam, lParam);
-  if (WndProc) WndProc(msg, wParam, lParam);
+  // An observer that fails cannot take the normal handling's result away.
+  try {
+    if (WndProc) WndProc(msg, wParam, lParam);
+  } catch (...) {
+  }
   return result;
 }
 

@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "readouts/date_time.h"
+#include "readouts/digit_strip.h"
+#include "readouts/memory_meter.h"
+#include "shell/app.h"
+
+namespace tarvex::readouts {
+namespace {
+
+// The digits a row of cells shows, left to right ('?' for a non-digit picture).
+std::string Shown(const ui::Form& f, std::initializer_list<const char*> cells) {
+  std::string s;
+  for (const char* c : cells) {
+    const int v = static_cast<int>(f.Find(c)->picture) - static_cast<int>(Asset::Digit0);
+    s += (v >= 0 && v <= 9) ? char('0' + v) : '?';
+  }
+  return s;
+}
+std::string Total(const ui::Form& f) { return Shown(f, {"m0", "m1", "m2", "m3", "m4", "m5", "m6"}); }
+std::string Free(const ui::Form& f) {
+  return Shown(f, {"mm0", "mm1", "mm2", "mm3", "mm4", "mm5", "mm6"});
+}
+std::string DateTime(const ui::Form& f) {
+  const std::string d = Shown(f, {"t1", "t2", "t3", "t4", "tt1", "tt2", "tt3", "tt4"});
+  return d.substr(0, 2) + "/" + d.substr(2, 2) + " " + d.substr(4, 2) + ":" + d.substr(6, 2);
+}
+
+struct Strip : ::testing::Test {
+  test::FakePlatform p;
+  ui::Form f = ui::MakeMainForm();
+  void Fill(std::string_view text) { FillFromRight(p, f, kTotalCells, text); }
+};
+
+TEST_F(Strip, FillsFromTheRightWithLeadingZeros) {
+  EXPECT_EQ(Total(f), "0000000");
+  Fill("523760");
+  EXPECT_EQ(Total(f), "0523760");
+  Fill("1048576");
+  EXPECT_EQ(Total(f), "1048576");
+  Fill("65432");
+  EXPECT_EQ(Total(f), "0065432");
+  Fill("");
+  EXPECT_EQ(Total(f), "0000000");
+  Fill("-2097152");  // eight characters: the minus sign is beyond the seventh
+  EXPECT_EQ(Total(f), "2097152");
+}
+
+TEST_F(Strip, ShorterTextLeavesNoStaleDigitAndNonDigitsKeepTheCell) {
+  Fill("1000123");
+  Fill("999999");
+  EXPECT_EQ(Total(f), "0999999");
+  Fill("1234567");
+  Fill("12a4");
+  EXPECT_EQ(Total(f), "0001264");  // the cell under the letter keeps its 6
+}
+
+TEST_F(Strip, RepaintsOnlyCellsWhosePictureChanged) {
+  Fill("523760");
+  p.Clear();
+  Fill("523761");
+  EXPECT_EQ(p.calls, (std::vector<std::string>{"Invalidate(Main,m6)"}));
+}
+
+TEST_F(Strip, ShowDigitHonoursTheAllowedSet) {
+  ShowDigit(p, f, "t1", '5', "01");
+  EXPECT_EQ(f.Find("t1")->picture, Asset::Digit0);
+  ShowDigit(p, f, "t1", '1', "01");
+  EXPECT_EQ(f.Find("t1")->picture, DigitAsset(1));
+  ShowDigit(p, f, "t1", std::nullopt);
+  ShowDigit(p, f, "t1", '/');
+  EXPECT_EQ(f.Find("t1")->picture, DigitAsset(1));
+}
+
+TEST(MemoryUnit, KilobytesUntilTheTotalNeedsMoreThanSevenDigits) {
+  MemoryMeter kb;
+  kb.ChooseUnit(512ull << 20);  // 512 MiB
+  EXPECT_EQ(kb.unit(), MemoryMeter::Unit::KiloBytes);
+  EXPECT_EQ(kb.ShownText(512ull << 20), "524288");
+  EXPECT_EQ(kb.ShownText(2147483647ull), "2097151");
+  EXPECT_EQ(kb.ShownText(1023), "0");  // rounded down
+  kb.ChooseUnit(64ull << 30);  // chosen once: a later total changes nothing
+  EXPECT_EQ(kb.unit(), MemoryMeter::Unit::KiloBytes);
+  EXPECT_EQ(kb.ShownText(20ull << 30), "9999999");  // more than seven digits
+
+  MemoryMeter edge;
+  edge.ChooseUnit(9'999'999ull * 1024 + 1023);
+  EXPECT_EQ(edge.unit(), MemoryMeter::Unit::KiloBytes);
+  MemoryMeter over;
+  over.ChooseUnit(10'000'000ull * 1024);
+  EXPECT_EQ(over.unit(), MemoryMeter::Unit::MegaBytes);
+
+  MemoryMeter mb;
+  mb.ChooseUnit(16ull << 30);  // 16 GiB
+  EXPECT_EQ(mb.unit(), MemoryMeter::Unit::MegaBytes);
+  EXPECT_EQ(mb.ShownText(16ull << 30), "16384");
+  EXPECT_EQ(mb.ShownText((1ull << 20) - 1), "0");
+  EXPECT_EQ(mb.ShownText(~0ull), "9999999");
+}
+
+TEST(MemoryMeterTicks, TotalOnceThenFreeEveryTickInTheSameUnit) {
+  test::FakePlatform p;
+  App app(p);
+  p.memory = MemoryStatus{16ull << 30, 5ull << 30};
+  app.Start();
+  app.OnTimer(FormId::Main, "Timer2");
+  EXPECT_EQ(Total(app.MainForm()), "0016384");
+  EXPECT_EQ(Free(app.MainForm()), "0000000");
+  app.OnTimer(FormId::Main, "Timer1");
+  EXPECT_EQ(Free(app.MainForm()), "0005120");
+  p.memory.reset();  // a failed reading leaves the strip as it was
+  app.OnTimer(FormId::Main, "Timer1");
+  EXPECT_EQ(Free(app.MainForm()), "0005120");
+  p.memory = MemoryStatus{16ull << 30, 1ull << 30};
+  app.OnTimer(FormId::Main, "Timer1");
+  EXPECT_EQ(Free(app.MainForm()), "0001024");
+  EXPECT_EQ(Total(app.MainForm()), "0016384");
+}
+
+TEST(MemoryMeterTicks, FailedFirstReadingChoosesTheUnitAtTheNextReading) {
+  test::FakePlatform p;
+  App app(p);
+  p.memory.reset();
+  app.Start();
+  app.OnTimer(FormId::Main, "Timer2");
+  EXPECT_EQ(Total(app.MainForm()), "0000000");
+  p.memory = MemoryStatus{536870912ull, 523760ull * 1024};
+  app.OnTimer(FormId::Main, "Timer1");
+  EXPECT_EQ(Free(app.MainForm()), "0523760");
+}
+
+struct Clock : ::testing::Test {
+  test::FakePlatform p;
+  ui::Form f = ui::MakeMainForm();
+};
+
+TEST_F(Clock, ReferenceFormats) {
+  ShowDateTime(p, f, "2002/08/07", "9:05:03");
+  EXPECT_EQ(DateTime(f), "08/07 09:05");
+  ShowDateTime(p, f, "2002/12/31", "23:59:59");
+  EXPECT_EQ(DateTime(f), "12/31 23:59");
+  ShowDateTime(p, f, "2002/12/31", "10:00:00");
+  EXPECT_EQ(DateTime(f), "12/31 10:00");
+  ShowDateTime(p, f, "2002/12/31", "9:05:03");
+  EXPECT_EQ(DateTime(f), "12/31 09:05");  // forced 0 for a one-digit hour
+}
+
+TEST_F(Clock, CharactersACellDoesNotAcceptLeaveItAlone) {
+  ShowDateTime(p, f, "2002/12/31", "21:47:00");
+  p.Clear();
+  ShowDateTime(p, f, "2002/8/7", "");  // one-digit month format, empty time
+  EXPECT_EQ(DateTime(f), "12/31 21:47");
+  EXPECT_TRUE(p.calls.empty());
+  ShowDateTime(p, f, "2002/05/45", "39:69");
+  // t3 refuses 4, tt1 refuses 3, tt3 refuses 6; the units cells take theirs.
+  EXPECT_EQ(DateTime(f), "05/35 29:49");
+  ShowDateTime(p, f, "", "7");
+  EXPECT_EQ(DateTime(f), "05/35 29:49");
+  ShowDateTime(p, f, "", "7:");  // ':' at 1 forces tt1 to 0 even with nothing after
+  EXPECT_EQ(DateTime(f), "05/35 07:49");
+}
+
+TEST(ClockTicks, PausedReadoutsDoNotTickAndResumeAtTheInterval) {
+  test::FakePlatform p;
+  App app(p);
+  app.Start();
+  app.OnTimer(FormId::Main, "Timer2");
+  p.onShowModal = [&] {
+    EXPECT_FALSE(app.MainForm().Find("DateCheck")->enabled);
+    EXPECT_FALSE(app.MainForm().Find("Timer1")->enabled);
+    p.Clear();
+    app.OnTimer(FormId::Main, "DateCheck");
+    app.OnTimer(FormId::Main, "Timer1");
+    EXPECT_TRUE(p.calls.empty());
+    app.OnClick(FormId::Care, "Command1");
+  };
+  app.OnClick(FormId::Main, "b_rach");
+  EXPECT_EQ(app.MainForm().Find("Timer1")->interval, 200);
+  EXPECT_EQ(app.MainForm().Find("DateCheck")->interval, 1000);
+  p.Clear();
+  app.OnTimer(FormId::Main, "DateCheck");
+  EXPECT_EQ(p.Count("FormatTime"), 1u);
+}
+
+}  // namespace
+}  // namespace tarvex::readouts
