@@ -363,7 +363,13 @@ Status FindFirstHeader(InputFile& file, std::uint64_t& offset) {
     offset = 0;
     return Status::Ok;
   }
-  if (s == Status::IoError) return s;
+  if (s == Status::IoError || s == Status::Corrupt) return s;
+  // A file that starts like an LZH header whose checksum fails is a damaged
+  // archive; searching on would silently drop its first member.
+  std::uint8_t head[22];
+  if (file.ReadAt(0, head, sizeof head) == static_cast<std::int64_t>(sizeof head) &&
+      LooksLikeMethodId(head + 2) && head[2 + 1] == 'l' && head[20] <= 3)
+    return Status::Corrupt;
   // A self-extracting archive: an LZH archive after a program. Only headers
   // whose method is known and whose checksum or CRC holds are accepted, so
   // that stray bytes in the program do not match.
