@@ -1,0 +1,183 @@
+// The decoders on archives written by an independent encoder (jLHA, run by
+// the test): -lh5-, -lh6-, -lh7- and stored data at header levels 0-2, data
+// made to cross block and window boundaries; then damaged and hostile
+// compressed data, and the Unlha entry point end to end.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "extract/archiver.h"
+#include "lzh_support.h"
+
+namespace tarvex::extract {
+namespace {
+
+using namespace lzhtest;
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const fs::path& p, const std::string& data) {
+  fs::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary) << data;
+}
+
+// Test files: text with long-range repeats, incompressible bytes, long runs,
+// a period that straddles the 64 KB window, and the empty and 1-byte cases.
+std::map<std::string, std::string> MakeTree() {
+  std::mt19937 rng(12345);
+  const char* words[] = {"archive ", "window ", "huffman ", "block ", "table ", "日本語 ", "\r\n", "match "};
+  std::string text;
+  while (text.size() < 1300000) text += words[rng() % 8];
+  std::string random(150000, '\0');
+  for (char& c : random) c = static_cast<char>(rng());
+  std::string period;
+  for (int i = 0; i < 65537; ++i) period.push_back(static_cast<char>(rng() % 7 + 'a'));
+  period += period + period;
+  return {{"t/text.txt", text},       {"t/bin/random.bin", random}, {"t/bin/zeros", std::string(300000, '\0')},
+          {"t/period.dat", period},   {"t/empty", ""},              {"t/one", "1"}};
+}
+
+class JlhaArchives : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (std::system("command -v jlha >/dev/null 2>&1") != 0) return;
+    dir_ = fs::path(TARVEX_BINARY_DIR) / "lzh-test-tmp" / "jlha";
+    fs::remove_all(dir_);
+    tree_ = MakeTree();
+    for (const auto& [name, data] : tree_) WriteFile(dir_ / name, data);
+    available_ = true;
+  }
+  // Makes an archive with jlha options like "a1o6"; returns its bytes.
+  static std::string Make(const std::string& options) {
+    const std::string out = options + ".lzh";
+    const std::string cmd = "cd '" + dir_.string() + "' && rm -f " + out + " && TZ=UTC jlha " + options + " " +
+                            out + " t >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) != 0) return {};
+    return ReadFile(dir_ / out);
+  }
+  static inline fs::path dir_;
+  static inline std::map<std::string, std::string> tree_;
+  static inline bool available_ = false;
+};
+
+TEST_F(JlhaArchives, EveryLevelAndMethodDecodesToTheOriginalFiles) {
+  if (!available_) GTEST_SKIP() << "jlha not installed";
+  const struct {
+    const char* options;
+    const char* method;
+  } cases[] = {{"a0o5", "-lh5-"}, {"a1o6", "-lh6-"}, {"a2o7", "-lh7-"}, {"a1o7", "-lh7-"}, {"a2z", "-lh0-"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options);
+    const std::string archive = Make(c.options);
+    ASSERT_FALSE(archive.empty());
+    MemFile f(archive);
+    LzhReader reader;
+    ASSERT_EQ(reader.Open(f), Status::Ok);
+    std::map<std::size_t, StringSink> sinks;
+    ASSERT_EQ(reader.ExtractAll([&](std::size_t i) { return &sinks[i]; }), Status::Ok);
+    std::size_t files = 0;
+    bool sawMethod = false;
+    for (std::size_t i = 0; i < reader.Members().size(); ++i) {
+      const lzh::Member& m = reader.Members()[i];
+      if (m.info.isDirectory) continue;
+      std::string name = m.info.rawName;
+      for (char& ch : name)
+        if (ch == '\\') ch = '/';
+      ASSERT_TRUE(tree_.count(name)) << name;
+      EXPECT_EQ(sinks[i].data, tree_.at(name)) << name;
+      if (m.info.size > 1000) sawMethod |= m.methodId == c.method;
+      ++files;
+    }
+    EXPECT_EQ(files, tree_.size());
+    EXPECT_TRUE(sawMethod);
+  }
+}
+
+TEST_F(JlhaArchives, DamagedCompressedDataNeverPassesAsGood) {
+  if (!available_) GTEST_SKIP() << "jlha not installed";
+  for (const char* options : {"a2o5", "a2o7"}) {
+    SCOPED_TRACE(options);
+    const std::string archive = Make(options);
+    ASSERT_FALSE(archive.empty());
+    const Result good = ReadAll(archive);
+    ASSERT_EQ(good.extract, Status::Ok);
+    std::mt19937 rng(777);
+    for (int round = 0; round < 60; ++round) {
+      std::string bad = archive;
+      const std::size_t at = 200 + rng() % (bad.size() - 200);
+      bad[at] = static_cast<char>(bad[at] ^ (1 + rng() % 255));
+      const Result r = ReadAll(bad);
+      ASSERT_TRUE(r.open == Status::Ok || r.open == Status::Corrupt || r.open == Status::Unsupported);
+      if (r.open == Status::Ok && r.extract == Status::Ok) {
+        EXPECT_EQ(r.data, good.data) << "flip at " << at;  // only harmless bits may change
+      } else if (r.open == Status::Ok) {
+        EXPECT_TRUE(r.extract == Status::Corrupt || r.extract == Status::Unsupported);
+      }
+    }
+    // A sink that stops taking data ends the decode.
+    EXPECT_EQ(ReadAll(archive, 5000).extract, Status::Aborted);
+  }
+}
+
+TEST(LzhDecoders, HugeDeclaredSizeWithLittleDataFailsQuickly) {
+  // All-zero data: empty blocks forever. One literal coded with zero bits:
+  // 65535 copies per block, then nothing more. Both must end at the data's end.
+  std::string zeroBits(4, '\0');
+  std::string oneLiteral;
+  oneLiteral += "\xFF\xFF";  // 65535 symbols
+  // T: n=0 (5 bits), c=0 (5 bits); C: n=0 (9 bits), c='A' (9 bits); P: n=0 (4), c=0 (4)
+  // 00000 00000 000000000 001000001 0000 0000 -> 36 bits
+  oneLiteral += std::string("\x00\x00\x08\x20\x00", 5);
+  for (const std::string& data : {zeroBits, oneLiteral}) {
+    for (const char* method : {"-lh5-", "-lh7-", "-lh1-", "-lzs-", "-lz5-"}) {
+      SCOPED_TRACE(method);
+      Spec s = Stored(2, "big", data);
+      s.method = method;
+      s.original = 0xFFFFFFFFu;
+      const Result r = ReadAll(Archive({s}));
+      ASSERT_EQ(r.open, Status::Ok);
+      EXPECT_EQ(r.extract, Status::Corrupt);
+      EXPECT_LT(r.data.at(0).size(), 20000000u);
+    }
+  }
+}
+
+class AnswerYes : public ExtractHost {
+ public:
+  OverwriteAnswer AskOverwrite(int) override { return OverwriteAnswer::Yes; }
+};
+
+TEST_F(JlhaArchives, UnlhaKeepsTheFoldersOfTheArchive) {
+  if (!available_) GTEST_SKIP() << "jlha not installed";
+  ASSERT_FALSE(Make("a1o5").empty());
+  const fs::path dest = dir_ / "out dir";  // a space in the folder path
+  fs::remove_all(dest);
+  fs::create_directories(dest);
+  const std::string cmd = "e " + (dir_ / "a1o5.lzh").string() + " " + dest.string() + "\\";
+  char out[256] = {};
+  AnswerYes host;
+  ASSERT_EQ(Unlha(host, cmd, out, sizeof out), 0) << out;
+  for (const auto& [name, data] : tree_) EXPECT_EQ(ReadFile(dest / name), data) << name;
+  // A damaged archive leaves the folder as it was.
+  std::string bad = ReadFile(dir_ / "a1o5.lzh");
+  bad[bad.size() / 2] ^= 0x55;
+  WriteFile(dir_ / "bad.lzh", bad);
+  const fs::path dest2 = dir_ / "out2";
+  fs::remove_all(dest2);
+  fs::create_directories(dest2);
+  EXPECT_NE(Unlha(host, "e " + (dir_ / "bad.lzh").string() + " " + dest2.string() + "\\", out, sizeof out), 0);
+  EXPECT_TRUE(fs::is_empty(dest2));
+}
+
+}  // namespace
+}  // namespace tarvex::extract
