@@ -322,22 +322,30 @@ hover() {
 }
 # wait_balloon [TIMEOUT_S]: prints the screen "x y w h" of the visible tooltip window.
 wait_balloon() {
-    local end l
+    local end l r prev=""
     end=$(($(date +%s) + ${1:-5}))
     while [ "$(date +%s)" -le "$end" ]; do
+        # a balloon is first shown, then placed: take its rect once it holds still
         l=$(wintool list | grep ' class=tooltips_class32 ' | grep ' visible=1 ' | head -1)
         if [ -n "$l" ]; then
-            win_field "$l" rect | tr ',' ' '
-            return 0
+            r=$(win_field "$l" rect)
+            if [ "$r" = "$prev" ] && [ "${r#0,0,}" = "$r" ]; then
+                tr ',' ' ' <<<"$r"
+                return 0
+            fi
+            prev=$r
+        else
+            prev=""
         fi
-        sleep 0.1
+        sleep 0.2
     done
     return 1
 }
 # balloon_stats FILE: analyses a screenshot of a balloon. Prints
 #   "blue=N lines=N segs=N same=N"
 # blue: pixels of the background colour (56,112,168); lines: rows of white text inside
-# the blue area (the title line counts); segs: glyph-sized runs of text; same: how many
+# the blue area (the title line counts); segs: glyph-sized runs of text lines (rule lines
+# left out); same: how many
 # of those runs are one and the same bitmap. Text that the font cannot show comes out
 # as a row of identical boxes (same close to segs); real Japanese text does not.
 balloon_stats() {
@@ -370,6 +378,8 @@ while y < h:
         y += 1
 segs = []
 for a, b in bands:
+    if b - a < 6:
+        continue  # rule lines: a row of dashes, alike by nature
     cols = [any(txt[yy][x] for yy in range(a, b)) for x in range(w)]
     x = 0
     while x < w:
@@ -461,4 +471,53 @@ desktop_win() {
     local u
     u=$(basename "$(dirname "$E2E_DESKTOP")")
     printf 'C:\\users\\%s\\Desktop\\%s' "$u" "$1"
+}
+
+# _glyphs_ok SEGS SAME: enough text runs, and fewer than a third of them alike.
+_glyphs_ok() { [ "$1" -ge 10 ] && [ $(($2 * 3)) -lt "$1" ]; }
+
+# no_balloon: no tooltip window is visible.
+no_balloon() { ! wintool list | grep ' class=tooltips_class32 ' | grep -q ' visible=1 '; }
+
+# tooltip_checks: hovers each button in turn and checks its balloon: blue background
+# (56,112,168), white text in as many lines as the title plus the body has (three body
+# lines for b_close and b_rach, four for b_hide and b_thaw), and the Japanese texts drawn
+# as glyphs, not as rows of identical boxes. Screenshots stay in $T as balloon-NAME.png.
+tooltip_checks() {
+    local b want r st blue lines segs same
+    for b in b_close b_hide b_thaw b_rach; do
+        case $b in b_close | b_rach) want=4 ;; *) want=5 ;; esac
+        mouse_park
+        wait_until 5 no_balloon || e2e_note "a balloon was still up before hovering $b"
+        # Under Wine a balloon now and then stays parked at 0,0 for the whole hover;
+        # hovering again places it.
+        local try
+        r=""
+        for try in 1 2 3; do
+            hover "$b"
+            r=$(wait_balloon 4) && break
+            r=""
+            e2e_note "balloon of $b not placed on hover $try"
+            mouse_park
+            wait_until 5 no_balloon
+        done
+        if [ -z "$r" ]; then
+            e2e_check "balloon of $b appears" false
+            continue
+        fi
+        sleep 0.4   # let it finish painting
+        set -- $r
+        import -window root -crop "${3}x${4}+$1+$2" +repage "$T/balloon-$b.png" 2>/dev/null
+        st=$(balloon_stats "$T/balloon-$b.png")
+        e2e_log "balloon of $b at $r: $st"
+        blue=$(stat_of "$st" blue)
+        lines=$(stat_of "$st" lines)
+        segs=$(stat_of "$st" segs)
+        same=$(stat_of "$st" same)
+        e2e_check "balloon of $b has the blue background (56,112,168) ($blue px)" [ "${blue:-0}" -ge 3000 ]
+        e2e_expect_eq "text lines of the $b balloon (title + body)" "$want" "$lines"
+        e2e_check "balloon of $b shows its Japanese text as glyphs, not boxes ($same of $segs runs alike)" \
+            _glyphs_ok "${segs:-0}" "${same:-0}"
+    done
+    mouse_park
 }
