@@ -435,6 +435,11 @@ click_client() {
 tooltips_of_pid() {
     wintool list | grep -c "pid=$1 .*class=tooltips_class32" || true
 }
+# owned_count [TITLE]: number of top-level windows (tooltips, dialogs, any class)
+# owned by the window. Wine 8 ignores HWND_TOPMOST for a window that owns any.
+owned_count() {
+    wintool owned "${1:-$TITLE}" | grep -c '^hwnd=' || true
+}
 
 # Running the library directly: "lib.sh boot-template" boots the template prefix (CTest fixture).
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then

@@ -8,6 +8,7 @@
 //   wintool children TITLE            child windows of the first match
 //   wintool post TITLE MSG [W [L]]    PostMessageW to the first match (numbers: decimal or 0x..)
 //   wintool close TITLE               PostMessageW(WM_CLOSE)
+//   wintool owned TITLE               top-level windows owned by the first match (any class)
 //   wintool rect|style|exstyle|topmost|visible|text|pid TITLE   one value of the first match
 //
 // TITLE may also be a window handle written as hwnd:0x1234.
@@ -129,6 +130,11 @@ int wmain(int argc, wchar_t** argv) {
         std::vector<HWND> kids;
         EnumChildWindows(h, enum_child, reinterpret_cast<LPARAM>(&kids));
         for (HWND k : kids) out(describe(k, true));
+    } else if (cmd == L"owned") {
+        FindCtx all{L"", true, {}};
+        EnumWindows(enum_top, reinterpret_cast<LPARAM>(&all));
+        for (HWND w : all.found)
+            if (GetWindow(w, GW_OWNER) == h) out(describe(w, false));
     } else if (cmd == L"close") {
         return PostMessageW(h, WM_CLOSE, 0, 0) ? 0 : 1;
     } else if (cmd == L"post") {
