@@ -61,7 +61,8 @@ def blit(canvas, grid, left, top, width=None, height=None):
     height = height or gh
     for y in range(height):
         for x in range(width):
-            p = grid[y * gh // height][x * gw // width]
+            # Sample at the pixel centre, as the platform's stretch does.
+            p = grid[(2 * y + 1) * gh // (2 * height)][(2 * x + 1) * gw // (2 * width)]
             cy, cx = top + y, left + x
             if p is not None and 0 <= cy < len(canvas) and 0 <= cx < len(canvas[0]):
                 canvas[cy][cx] = p
