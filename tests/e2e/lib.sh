@@ -191,7 +191,10 @@ e2e_cleanup() {
         wait "$PID" 2>/dev/null
     fi
     local p
-    for p in "${E2E_BG_PIDS[@]}"; do kill -KILL "$p" 2>/dev/null; done
+    for p in "${E2E_BG_PIDS[@]}"; do
+        kill -KILL "$p" 2>/dev/null
+        wait "$p" 2>/dev/null
+    done
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
         wineserver -k 2>/dev/null
         timeout 20 wineserver -w 2>/dev/null
