@@ -65,6 +65,25 @@ class Window {
   std::size_t len_ = 0;
 };
 
+// Whether the bytes are well-formed UTF-8 with at least one non-ASCII character.
+bool LooksLikeUtf8(const std::string& s) {
+  bool high = false;
+  for (std::size_t i = 0; i < s.size();) {
+    unsigned char b = static_cast<unsigned char>(s[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    high = true;
+    std::size_t len = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+    if (len == 0 || b == 0xC0 || b == 0xC1 || i + len > s.size()) return false;
+    for (std::size_t k = 1; k < len; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += len;
+  }
+  return high;
+}
+
 bool SameName(const std::string& a, const std::uint8_t* b, std::size_t n) {
   if (a.size() != n) return false;
   for (std::size_t i = 0; i < n; ++i) {
@@ -252,6 +271,12 @@ Status ZipReader::Open(InputFile& file) {
     if (method != 0 && method != 8) return Status::Unsupported;
 
     int host = made >> 8;
+    // Zips made on Unix or macOS without the UTF-8 flag nearly always hold
+    // UTF-8 names (the system's own encoding); CP932 text is almost never
+    // well-formed UTF-8, so such names are read as UTF-8. Names from DOS and
+    // Windows hosts stay CP932.
+    if (info.encoding == NameEncoding::Cp932 && (host == 3 || host == 19) && LooksLikeUtf8(info.rawName))
+      info.encoding = NameEncoding::Utf8;
     info.isSymlink = host == 3 && ((ext >> 16) & 0xF000) == 0xA000;
     bool endsInSlash = !centralName.empty() && (centralName.back() == '/' || centralName.back() == '\\');
     info.isDirectory = endsInSlash || (usize == 0 && (ext & 0x10) && !info.isSymlink) ||

@@ -95,7 +95,12 @@ TEST(ZipReader, NameEncodingAndTimesFromFlagsAndExtraFields) {
                        {.name = cp932Name, .data = "p", .centralExtra = unicodePath},
                        {.name = "stale", .data = "s", .centralExtra = staleUnicodePath},
                        {.name = "ntfs", .data = "n", .centralExtra = ut + ntfs},
-                       {.name = "unix", .data = "x", .centralExtra = ut}});
+                       {.name = "unix", .data = "x", .centralExtra = ut},
+                       // No flag: UTF-8 bytes from a Unix host are UTF-8, from DOS they stay CP932,
+                       // and CP932 bytes from a Unix host stay CP932.
+                       {.name = "名前", .data = "1", .madeBy = 0x031E},
+                       {.name = "名前", .data = "2", .madeBy = 0x0014},
+                       {.name = "\x96\xBC\x91\x4F", .data = "3", .madeBy = 0x031E}});
   Result r = Read(zip.bytes);
   ASSERT_EQ(r.open, Status::Ok);
   EXPECT_EQ(r.entries[0].encoding, NameEncoding::Utf8);
@@ -106,6 +111,9 @@ TEST(ZipReader, NameEncodingAndTimesFromFlagsAndExtraFields) {
   EXPECT_EQ(r.entries[3].mtime.kind, FileTime::Utc);  // NTFS wins over the Unix time
   EXPECT_EQ(r.entries[3].mtime.value, 133000000000000000ull);
   EXPECT_EQ(r.entries[4].mtime.value, 1700000000ull * 10000000 + 116444736000000000ull);
+  EXPECT_EQ(r.entries[5].encoding, NameEncoding::Utf8);
+  EXPECT_EQ(r.entries[6].encoding, NameEncoding::Cp932);
+  EXPECT_EQ(r.entries[7].encoding, NameEncoding::Cp932);
   EXPECT_EQ(r.extract, Status::Ok);
 }
 

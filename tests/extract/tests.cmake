@@ -1,0 +1,37 @@
+# Archive extraction: corpus conformance, integration tests with real
+# archivers, and a short run of the ZIP fuzzer. All run the native harness
+# tarvex-extract (built from src/extract/tarvex_extract_main.cpp).
+find_package(Python3 COMPONENTS Interpreter)
+set(TARVEX_EXTRACT_TESTS ${CMAKE_CURRENT_LIST_DIR})
+
+if(Python3_FOUND AND EXISTS ${CMAKE_SOURCE_DIR}/src/extract/tarvex_extract_main.cpp)
+  # Every ZIP row of ../shared/corpus/MANIFEST.tsv (skipped when the corpus is absent).
+  # The CAB and LZH readers register their formats the same way: --format cab|lzh.
+  add_test(NAME extract_conformance_zip
+           COMMAND ${Python3_EXECUTABLE} ${TARVEX_EXTRACT_TESTS}/conformance.py
+                   --harness $<TARGET_FILE:tarvex-extract> --format zip)
+  # Files that are no archive at all: UnZip, Cab and Unlha must all refuse them.
+  add_test(NAME extract_conformance_none
+           COMMAND ${Python3_EXECUTABLE} ${TARVEX_EXTRACT_TESTS}/conformance.py
+                   --harness $<TARGET_FILE:tarvex-extract> --format none)
+  set_tests_properties(extract_conformance_zip extract_conformance_none PROPERTIES
+                       SKIP_RETURN_CODE 77 LABELS "extract;conformance" TIMEOUT 900)
+
+  # Archives made by zip and bsdtar in the test, paths with spaces, the
+  # overwrite answers, damage, read-only folders; the folder is compared byte
+  # for byte and, after a failure, with its snapshot from before.
+  add_test(NAME extract_integration_zip
+           COMMAND ${Python3_EXECUTABLE} ${TARVEX_EXTRACT_TESTS}/integration.py
+                   --harness $<TARGET_FILE:tarvex-extract>)
+  set_tests_properties(extract_integration_zip PROPERTIES
+                       SKIP_RETURN_CODE 77 LABELS "extract;integration" TIMEOUT 600)
+endif()
+
+# A 25-second run of the ZIP fuzzer, when the fuzz build exists next to this
+# build (scripts/build.sh makes build/fuzz/fuzz_zip). Longer run: see fuzz/zip_fuzz.cpp.
+set(TARVEX_FUZZ_ZIP ${CMAKE_BINARY_DIR}/../fuzz/fuzz_zip CACHE FILEPATH "The fuzz_zip program")
+add_test(NAME extract_fuzz_zip_smoke
+         COMMAND sh ${TARVEX_EXTRACT_TESTS}/fuzz_smoke.sh ${TARVEX_FUZZ_ZIP}
+                 ${CMAKE_SOURCE_DIR}/../shared/corpus ${CMAKE_CURRENT_BINARY_DIR}/fuzz_zip_work 25)
+set_tests_properties(extract_fuzz_zip_smoke PROPERTIES
+                     SKIP_RETURN_CODE 77 LABELS "extract;fuzz" TIMEOUT 300)
