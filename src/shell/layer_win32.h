@@ -63,6 +63,17 @@ struct Layer {
 };
 
 Layer& TheLayer();
+
+// ---- start and end (startup_win32.cpp) ----
+// Loads the icons, the hand pointer and the fonts of the layer.
+void InitLayer(HINSTANCE instance);
+void ShutdownLayer();
+// Creates the main window from the core's model, runs the core's start-up,
+// shows the window at the model's position and delivers the first resize.
+// Returns the window, or nullptr when it could not be created.
+HWND OpenMainWindow(App& app);
+// Destroys what is left of both windows and forgets the App.
+void CloseLayerWindows();
 FormWindow& Window(FormId form);
 // The model of a form, or nullptr while it is not loaded.
 ui::Form* Model(FormId form);
