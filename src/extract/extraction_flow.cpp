@@ -34,11 +34,12 @@ void App::Impl::b_thaw_OLEDragDrop(const std::vector<std::string>& paths, bool h
   if (hasFileList && !paths.empty() && !paths.front().empty()) {
     const std::optional<std::string> picked = p.BrowseForFolder(FormId::Main, extract::kPickerTitle);
     const std::string folder = picked.value_or(std::string());
-    if (!folder.empty()) {
+    if (!folder.empty() && !closed) {
       SetInfo(kInfoExtracting);
       ui::SetText(p, main, "Text1", paths.front());
       bool ok = false;
       for (const auto& trial : extract::kArchiverTrials) {
+        if (closed) break;  // the program was closed from a nested box
         const std::string cmd =
             extract::BuildArchiverCommand(trial.option, ui::TextOf(main, "Text1"), folder);
         int result = 1;
@@ -52,6 +53,8 @@ void App::Impl::b_thaw_OLEDragDrop(const std::vector<std::string>& paths, bool h
           break;
         }
       }
+      if (closed)
+        return;
       if (ok)
         p.MessageBox(FormId::Main, std::string(extract::kSuccessText) + folder, kCaption,
                      MsgIcon::Information, MsgButtons::Ok);

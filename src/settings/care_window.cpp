@@ -70,6 +70,7 @@ void App::Impl::Command1_Click() {
     p.SetTopmost(FormId::Main, RoundedTwips(main.left), RoundedTwips(main.top));
   p.MessageBox(FormId::Care, settings::kNextStartNotice, kCaption, MsgIcon::Information,
                MsgButtons::Ok);
+  if (!care) return;  // unloaded meanwhile (its unload already resumed)
   ResumeReadouts();
   SetInfo("");
   p.HideForm(FormId::Care);

@@ -53,14 +53,23 @@ void App::Impl::SetTop(ui::Form& f, float twips) {
   MoveReal(f);
 }
 
-void App::Impl::SetInfo(std::string_view text) { ui::SetText(p, main, "info", text); }
+// A handler that resumes after a nested message loop (a message box, the
+// folder picker, the modal settings window) may find the main window gone
+// when a close request (session end) arrived meanwhile; it then changes
+// nothing more.
+void App::Impl::SetInfo(std::string_view text) {
+  if (closed) return;
+  ui::SetText(p, main, "info", text);
+}
 
 void App::Impl::PauseReadouts() {
+  if (closed) return;
   ui::SetTimerEnabled(p, main, "DateCheck", false);
   ui::SetTimerEnabled(p, main, "Timer1", false);
 }
 
 void App::Impl::ResumeReadouts() {
+  if (closed) return;
   ui::SetTimerEnabled(p, main, "DateCheck", true);
   ui::SetTimerEnabled(p, main, "Timer1", true);
 }

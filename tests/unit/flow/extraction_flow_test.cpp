@@ -138,3 +138,21 @@ TEST_F(Drop, ClickShowsHelpBetweenPauseAndResumeAndNeverExtracts) {
 
 }  // namespace
 }  // namespace tarvex
+
+namespace tarvex {
+namespace {
+
+TEST(DropShutdown, SessionEndDuringTheResultBoxLeavesTheClosedWindowAlone) {
+  test::FakePlatform p;
+  App app(p);
+  app.Start();
+  p.folder = "D:\\out";
+  p.archiverResult[Archiver::UnZip] = 0;
+  p.onMessageBox = [&](std::string_view) { app.OnCloseRequest(FormId::Main); };
+  app.OnDrop(FormId::Main, "b_thaw", {"C:\\a.zip"}, true);
+  EXPECT_EQ(p.calls.back(), "DestroyForm(Main)");
+  EXPECT_EQ(p.settings["Top"], "3700");
+}
+
+}  // namespace
+}  // namespace tarvex
