@@ -77,6 +77,7 @@ struct Item {
   bool isDir = false;
   bool wanted = true;    // false: skipped (kept existing file, superseded, link)
   bool exists = false;   // a file of that name is in the destination already
+  FileTime mtime;
   std::string staged;    // staging file name
   bool stagedCreated = false;
   std::uint64_t written = 0;
@@ -123,15 +124,14 @@ class Extraction {
       : fs_(fs), host_(host), folder_(std::move(folder)) {}
   ~Extraction() { Cleanup(); }
 
-  int Run(ArchiveReader& reader) {
+  // Everything up to a fully decoded and checked staging folder.
+  int Prepare(ArchiveReader& reader) {
     int rc = Plan(reader.Entries());
     if (rc != kOk) return rc;
     rc = AskOverwrite();
     if (rc != kOk) return rc;
     if (!MakeStaging()) return kWriteError;
-    rc = Decode(reader);
-    if (rc != kOk) return rc;
-    return Place(reader.Entries());
+    return Decode(reader);
   }
 
   std::size_t placedFiles() const { return placedFiles_; }
@@ -157,6 +157,7 @@ class Extraction {
       item.entry = i;
       item.rel = rel;
       item.isDir = e.isDirectory;
+      item.mtime = e.mtime;
       std::string key = FoldKey(rel);
       auto found = byKey.find(key);
       if (found != byKey.end()) {
@@ -293,7 +294,10 @@ class Extraction {
     return kOk;
   }
 
-  int Place(const std::vector<EntryInfo>& entries) {
+ public:
+  // Moves the staged files into place (the archive is closed by then, so
+  // that even an entry of the archive's own name can replace it).
+  int Place() {
     // Folders first, shallow before deep (std::set orders a parent before its children).
     for (const std::string& d : dirs_) {
       std::string path = Join(folder_, d);
@@ -323,12 +327,13 @@ class Extraction {
       if (!it.isDir) continue;
       std::string path = Join(folder_, it.rel);
       if (std::find(createdDirs_.begin(), createdDirs_.end(), path) != createdDirs_.end())
-        fs_.SetTime(path, entries[it.entry].mtime);
+        fs_.SetTime(path, it.mtime);
     }
     committed_ = true;
     return kOk;
   }
 
+ private:
   // Undoes everything not committed, then removes the staging folder.
   void Cleanup() {
     if (!committed_) {
@@ -405,7 +410,10 @@ int RunArchiver(ExtractHost& host, std::string_view cmdline, std::string_view op
   std::size_t files = 0, links = 0;
   {
     Extraction job(fs, host, paths.folder);
-    rc = job.Run(*reader);
+    rc = job.Prepare(*reader);
+    reader.reset();
+    input.reset();
+    if (rc == kOk) rc = job.Place();
     files = job.placedFiles();
     links = job.skippedLinks();
   }
