@@ -70,7 +70,7 @@ _rect_is() { [ "$(main_rect)" = "$1" ]; }
 
 # win_field LINE NAME: value of "NAME=..." in a wintool description line (not text=).
 win_field() {
-    sed -n "s/.* $2=\\([^ ]*\\).*/\\1/p" <<<"$1" | head -1
+    sed -n -E "s/(^|.* )$2=([^ ]*).*/\\2/p" <<<"$1" | head -1
 }
 
 # --------------------------------------------------------------------------
