@@ -152,6 +152,31 @@ TEST(LzhDecoders, HugeDeclaredSizeWithLittleDataFailsQuickly) {
   }
 }
 
+// The hand-made headers of the other tests are checked here against an
+// independent reader (lhasa), so that the writer and the reader in this
+// project cannot share one misreading of the format.
+TEST(LzhPeer, LhasaReadsTheHandMadeHeadersAlike) {
+  if (std::system("command -v lha >/dev/null 2>&1") != 0) GTEST_SKIP() << "lha not installed";
+  const fs::path dir = fs::path(TARVEX_BINARY_DIR) / "lzh-test-tmp" / "peer";
+  for (int level = 0; level <= 3; ++level) {
+    SCOPED_TRACE(level);
+    Spec s = Stored(level, level <= 1 ? "dir\\sub\\f.txt" : "f.txt", "peer check " + std::to_string(level));
+    if (level >= 2) s.exts.push_back({0x02, std::string("dir\xFFsub\xFF")});
+    if (level == 1) s.exts.push_back({0x3F, "comment"});
+    const std::string archive = Archive({s, Stored(level, "g", std::string(5000, 'g'))});
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    WriteFile(dir / "a.lzh", archive);
+    const std::string cmd = "cd '" + dir.string() + "' && lha xq a.lzh >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(ReadFile(dir / "dir" / "sub" / "f.txt"), "peer check " + std::to_string(level));
+    EXPECT_TRUE(ReadFile(dir / "g") == std::string(5000, 'g'));
+    const Result mine = ReadAll(archive);
+    ASSERT_EQ(mine.extract, Status::Ok);
+    EXPECT_EQ(mine.entries[0].rawName, level <= 1 ? "dir\\sub\\f.txt" : "dir/sub/f.txt");
+  }
+}
+
 class AnswerYes : public ExtractHost {
  public:
   OverwriteAnswer AskOverwrite(int) override { return OverwriteAnswer::Yes; }

@@ -100,6 +100,7 @@ inline Spec Stored(int level, std::string name, std::string content) {
   s.packed = content;
   s.original = static_cast<std::uint32_t>(content.size());
   s.crc = Crc(content);
+  s.time = level <= 1 ? 0x5A2B6000u : 1700000000u;  // 2025-01-11 12:00 (DOS), 2023-11-14 (Unix)
   if (level <= 1) {
     s.name = std::move(name);
   } else {
