@@ -4,8 +4,9 @@
 #     source "$(dirname "$0")/lib.sh"; source "$(dirname "$0")/lib2.sh"
 #
 # Extra environment (optional):
-#   TARVEX_XDND_DROP   the xdnd-drop program (default: built from tools/xdnd_drop.c
-#                      into $E2E_WORK/bin on first use)
+#   TARVEX_XDND_DROP   the xdnd-drop program (default: $E2E_NATIVE_TOOLS/xdnd-drop as the
+#                      native build makes it, else built from tools/xdnd_drop.c into
+#                      $E2E_WORK/bin on first use)
 
 # --------------------------------------------------------------------------
 # Geometry of the gadget (client pixels; 15 twips per pixel)
@@ -404,6 +405,10 @@ stat_of() { sed -n "s/.*\\b$2=\\([0-9]*\\).*/\\1/p" <<<"$1"; }
 xdnd_bin() {
     if [ -n "${TARVEX_XDND_DROP:-}" ] && [ -x "$TARVEX_XDND_DROP" ]; then
         echo "$TARVEX_XDND_DROP"
+        return 0
+    fi
+    if [ -n "${E2E_NATIVE_TOOLS:-}" ] && [ -x "$E2E_NATIVE_TOOLS/xdnd-drop" ]; then
+        echo "$E2E_NATIVE_TOOLS/xdnd-drop"
         return 0
     fi
     local out="$E2E_WORK/bin/xdnd-drop" src="$E2E_DIR/tools/xdnd_drop.c"
