@@ -30,25 +30,25 @@ LResult CSubclass::ProcessMessage(std::uint32_t msg, std::uintptr_t wParam,
   return result;
 }
 
-SubclassRegistry::~SubclassRegistry() {
+basSubclass::~basSubclass() {
   // Objects still installed restore their window's procedure as they end.
-  entries_.clear();
+  SubclassRegistry.clear();
 }
 
-void SubclassRegistry::SubclassWindow(const std::shared_ptr<CSubclass>& obj) {
+void basSubclass::SubclassWindow(const std::shared_ptr<CSubclass>& obj) {
   if (!obj) return;
-  for (const auto& e : entries_)
+  for (const auto& e : SubclassRegistry)
     if (e->hwnd() == obj->hwnd()) return;
-  entries_.push_back(obj);
+  SubclassRegistry.push_back(obj);
   obj->platform_ = &platform_;
   obj->procOrg_ = platform_.SetWindowProc(obj->hwnd(), platform_.SubclassProcAddress());
 }
 
-void SubclassRegistry::UnsubclassWindow(CSubclass& obj) {
+void basSubclass::UnsubclassWindow(CSubclass& obj) {
   // An object that holds no previous procedure (never installed, or already
   // removed) must not put a null procedure on the window.
   if (obj.procOrg_ == 0) return;
-  for (const auto& e : entries_) {
+  for (const auto& e : SubclassRegistry) {
     if (e->hwnd() != obj.hwnd()) continue;
     platform_.SetWindowProc(obj.hwnd(), obj.procOrg_);
     obj.procOrg_ = 0;
@@ -56,11 +56,11 @@ void SubclassRegistry::UnsubclassWindow(CSubclass& obj) {
   }
 }
 
-LResult SubclassRegistry::SubclassWndProc(Handle window, std::uint32_t msg,
+LResult basSubclass::SubclassWndProc(Handle window, std::uint32_t msg,
                                           std::uintptr_t wParam, std::intptr_t lParam) {
   LResult result = 0;
   // A snapshot keeps the walk valid whatever a nested call does.
-  const auto snapshot = entries_;
+  const auto snapshot = SubclassRegistry;
   for (const auto& e : snapshot) {
     if (e->hwnd() != window) continue;
     try {

@@ -35,7 +35,7 @@ class CSubclass {
   WndProcEvent WndProc;
 
  private:
-  friend class SubclassRegistry;
+  friend class basSubclass;
   LResult ProcessMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
 
   Handle hwnd_ = 0;
@@ -44,13 +44,15 @@ class CSubclass {
   Platform* platform_ = nullptr;  // set on installation
 };
 
-// basSubclass.
-class SubclassRegistry {
+// basSubclass: the module that keeps SubclassRegistry, the ordered list of
+// hooked objects (each held by a counted reference; entries are never taken
+// out).
+class basSubclass {
  public:
-  explicit SubclassRegistry(Platform& p) : platform_(p) {}
-  ~SubclassRegistry();
-  SubclassRegistry(const SubclassRegistry&) = delete;
-  SubclassRegistry& operator=(const SubclassRegistry&) = delete;
+  explicit basSubclass(Platform& p) : platform_(p) {}
+  ~basSubclass();
+  basSubclass(const basSubclass&) = delete;
+  basSubclass& operator=(const basSubclass&) = delete;
 
   // Installs the hook on obj->hwnd(). A window already in the registry is
   // left alone (the new object then stays uninstalled).
@@ -65,11 +67,11 @@ class SubclassRegistry {
   LResult SubclassWndProc(Handle window, std::uint32_t msg, std::uintptr_t wParam,
                           std::intptr_t lParam);
 
-  std::size_t size() const { return entries_.size(); }
+  std::size_t size() const { return SubclassRegistry.size(); }
 
  private:
   Platform& platform_;
-  std::vector<std::shared_ptr<CSubclass>> entries_;
+  std::vector<std::shared_ptr<CSubclass>> SubclassRegistry;
 };
 
 inline constexpr std::uint32_t kWmNotify = 0x004E;

@@ -184,6 +184,17 @@ void App::Impl::b_close_Click() {
   closed = true;
 }
 
+// ---- picture buttons ----------------------------------------------------------
+
+void App::Impl::b_close_MouseDown() { chrome::ShowPressed(p, main, "b_close"); }
+void App::Impl::b_close_MouseUp() { chrome::ShowNormal(p, main, "b_close"); }
+void App::Impl::b_hide_MouseDown() { chrome::ShowPressed(p, main, "b_hide"); }
+void App::Impl::b_hide_MouseUp() { chrome::ShowNormal(p, main, "b_hide"); }
+void App::Impl::b_rach_MouseDown() { chrome::ShowPressed(p, main, "b_rach"); }
+void App::Impl::b_rach_MouseUp() { chrome::ShowNormal(p, main, "b_rach"); }
+void App::Impl::b_thaw_MouseDown() { chrome::ShowPressed(p, main, "b_thaw"); }
+void App::Impl::b_thaw_MouseUp() { chrome::ShowNormal(p, main, "b_thaw"); }
+
 // ---- hide and restore ----------------------------------------------------------
 
 void App::Impl::b_hide_Click() {
@@ -264,13 +275,29 @@ void App::OnWindowMoved(FormId form, int leftPx, int topPx) {
 }
 
 void App::OnMouseDown(FormId form, std::string_view element, int, int, float, float) {
-  if (impl_->closed || form != FormId::Main) return;
-  chrome::ShowPressed(impl_->p, impl_->main, element);
+  Impl& s = *impl_;
+  if (s.closed || form != FormId::Main) return;
+  if (element == "b_close")
+    s.b_close_MouseDown();
+  else if (element == "b_hide")
+    s.b_hide_MouseDown();
+  else if (element == "b_rach")
+    s.b_rach_MouseDown();
+  else if (element == "b_thaw")
+    s.b_thaw_MouseDown();
 }
 
 void App::OnMouseUp(FormId form, std::string_view element, int, int, float, float) {
-  if (impl_->closed || form != FormId::Main) return;
-  chrome::ShowNormal(impl_->p, impl_->main, element);
+  Impl& s = *impl_;
+  if (s.closed || form != FormId::Main) return;
+  if (element == "b_close")
+    s.b_close_MouseUp();
+  else if (element == "b_hide")
+    s.b_hide_MouseUp();
+  else if (element == "b_rach")
+    s.b_rach_MouseUp();
+  else if (element == "b_thaw")
+    s.b_thaw_MouseUp();
 }
 
 void App::OnMouseMove(FormId form, std::string_view element, int button, int, float, float) {

@@ -36,7 +36,7 @@ struct App::Impl {
   SettingsStore store;
   readouts::MemoryMeter meter;
   chrome::TooltipHandles tips{};
-  chrome::SubclassRegistry registry;
+  chrome::basSubclass registry;
   std::shared_ptr<chrome::CSubclass> clsSubclass;
 
   // "Act" as read at start-up; written in place of the check box's initial
@@ -73,6 +73,16 @@ struct App::Impl {
   void Form_Unload();
   void b_close_Click();
   void b_hide_Click();
+  // Picture buttons: any mouse button shows the pressed look, its release
+  // the normal look.
+  void b_close_MouseDown();
+  void b_close_MouseUp();
+  void b_hide_MouseDown();
+  void b_hide_MouseUp();
+  void b_rach_MouseDown();
+  void b_rach_MouseUp();
+  void b_thaw_MouseDown();
+  void b_thaw_MouseUp();
   void syst_Click();
   void Form_MouseMove(int button);
   void Image6_MouseMove(int button);

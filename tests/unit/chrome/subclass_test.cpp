@@ -33,7 +33,7 @@ struct Hook : ::testing::Test {
 };
 
 TEST_F(Hook, NormalHandlingFirstObserversAfterResultUnchanged) {
-  SubclassRegistry reg(p);
+  basSubclass reg(p);
   auto obj = Make(kWnd);
   reg.SubclassWindow(obj);
   EXPECT_EQ(obj->ProcOrg(), kOrig);
@@ -44,7 +44,7 @@ TEST_F(Hook, NormalHandlingFirstObserversAfterResultUnchanged) {
 }
 
 TEST_F(Hook, WithoutDefaultProcOnlyTheEventRuns) {
-  SubclassRegistry reg(p);
+  basSubclass reg(p);
   auto obj = Make(kWnd);
   obj->set_CallDefaultProc(false);
   reg.SubclassWindow(obj);
@@ -53,7 +53,7 @@ TEST_F(Hook, WithoutDefaultProcOnlyTheEventRuns) {
 }
 
 TEST_F(Hook, DuplicateWindowIsIgnoredAndItsRemovalTouchesNothing) {
-  SubclassRegistry reg(p);
+  basSubclass reg(p);
   auto first = Make(kWnd);
   auto second = Make(kWnd);
   reg.SubclassWindow(first);
@@ -68,7 +68,7 @@ TEST_F(Hook, DuplicateWindowIsIgnoredAndItsRemovalTouchesNothing) {
 
 TEST_F(Hook, RemovalRestoresOnceAndTheEntryStays) {
   {
-    SubclassRegistry reg(p);
+    basSubclass reg(p);
     auto obj = Make(kWnd);
     reg.SubclassWindow(obj);
     reg.UnsubclassWindow(*obj);
@@ -88,14 +88,14 @@ TEST_F(Hook, RemovalRestoresOnceAndTheEntryStays) {
 
 TEST_F(Hook, ObjectsStillInstalledRestoreTheWindowWhenTheyEnd) {
   {
-    SubclassRegistry reg(p);
+    basSubclass reg(p);
     reg.SubclassWindow(Make(kWnd));
   }
   EXPECT_EQ(p.windowProcs[kWnd], kOrig);
 }
 
 TEST_F(Hook, ErrorsAreSwallowedAndNestedCallsWalkIndependently) {
-  SubclassRegistry reg(p);
+  basSubclass reg(p);
   p.windowProcs[0x2000] = 0xBBBB;
   auto obj = Make(kWnd);
   auto other = Make(0x2000);
