@@ -444,6 +444,35 @@ owned_count() {
     wintool owned "${1:-$TITLE}" | grep -c '^hwnd=' || true
 }
 
+# set_user_formats SHORT_DATE TIME: the user's short date and time formats of the
+# test's prefix (Wine's ja-JP default short date is yyyy/M/d; Windows' is yyyy/MM/dd).
+set_user_formats() {
+    wine reg add 'HKCU\Control Panel\International' /v sShortDate /t REG_SZ /d "$1" /f >/dev/null 2>&1 &&
+        wine reg add 'HKCU\Control Panel\International' /v sTimeFormat /t REG_SZ /d "$2" /f >/dev/null 2>&1
+}
+
+# wait_msgbox [CAPTION] [TIMEOUT_S]: waits for a message box (dialog class #32770)
+# with that caption (default "Tarvex", the same caption as the main window) and
+# prints its Win32 handle (0x...).
+wait_msgbox() {
+    local cap=${1:-$TITLE} to=${2:-10} end h
+    end=$(($(date +%s) + to))
+    while [ "$(date +%s)" -le "$end" ]; do
+        h=$(wintool find "$cap" | grep 'visible=1 class=#32770 ' | head -1 | sed 's/^hwnd=\([^ ]*\).*/\1/')
+        if [ -n "$h" ]; then echo "$h"; return 0; fi
+        sleep 0.2
+    done
+    return 1
+}
+# msgbox_text HWND: the message text of a message box (its static control, id 65535).
+msgbox_text() {
+    wintool children "hwnd:$1" | grep ' id=65535 ' | sed 's/.* text=//'
+}
+# msgbox_ok HWND: presses OK (WM_COMMAND IDOK).
+msgbox_ok() {
+    wintool post "hwnd:$1" 0x111 1
+}
+
 # Running the library directly: "lib.sh boot-template" boots the template prefix (CTest fixture).
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
     case "${1:-}" in

@@ -8,6 +8,8 @@
 #  - free memory in the same unit, close to what Windows reports at that moment.
 source "$(dirname "$0")/lib.sh"
 e2e_setup ja_JP.UTF-8
+# The Japanese reference formats, as a Japanese Windows has them.
+set_user_formats 'yyyy/MM/dd' 'H:mm:ss' || e2e_fail "cannot set the user's date and time formats"
 
 # fmt_mem BYTES UNIT_KB: the seven cells with the fixed dot, e.g. 0523.760
 fmt_mem() {
