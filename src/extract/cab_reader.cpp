@@ -244,27 +244,41 @@ struct CabReader::Impl : Source {
 
 namespace {
 
+// The decoders and buffers of one extraction, shared by its folders: a
+// folder resets them instead of allocating its own (a cabinet may hold
+// thousands of folders).
+struct Workspace {
+  std::vector<std::uint8_t> in = std::vector<std::uint8_t>(65535);
+  std::vector<std::uint8_t> out = std::vector<std::uint8_t>(65535);
+  std::unique_ptr<MszipDecoder> mszip;
+  std::unique_ptr<LzxDecoder> lzx[22];
+  std::unique_ptr<QuantumDecoder> quantum[22];
+  std::uint64_t budget = 0;  // bytes that may still be decoded
+};
+
 // Decodes one folder's data blocks in order, one block at a time, and hands
 // out byte ranges of the folder's uncompressed data.
 class FolderStream {
  public:
-  FolderStream(Source& cab, const Folder& folder, std::uint64_t& budget)
-      : cab_(cab), folder_(folder), budget_(budget),
-        in_(65535 + 255), out_(65535) {}
+  FolderStream(Source& cab, const Folder& folder, Workspace& ws) : cab_(cab), folder_(folder), ws_(ws) {}
 
   Status Init() {
     switch (folder_.method) {
       case kMszip:
-        mszip_ = std::make_unique<MszipDecoder>();
-        if (!mszip_->ok()) return Status::IoError;
+        if (!ws_.mszip) ws_.mszip = std::make_unique<MszipDecoder>();
+        if (!ws_.mszip->ok()) return Status::IoError;
+        mszip_ = ws_.mszip.get();
         break;
       case kLzx:
-        lzx_ = LzxDecoder::Create(folder_.windowBits);
-        if (!lzx_) return Status::Unsupported;
+        if (folder_.windowBits < 15 || folder_.windowBits > 21) return Status::Unsupported;
+        if (!ws_.lzx[folder_.windowBits]) ws_.lzx[folder_.windowBits] = LzxDecoder::Create(folder_.windowBits);
+        lzx_ = ws_.lzx[folder_.windowBits].get();
         break;
       case kQuantum:
-        quantum_ = QuantumDecoder::Create(folder_.windowBits);
-        if (!quantum_) return Status::Unsupported;
+        if (folder_.windowBits < 10 || folder_.windowBits > 21) return Status::Unsupported;
+        if (!ws_.quantum[folder_.windowBits])
+          ws_.quantum[folder_.windowBits] = QuantumDecoder::Create(folder_.windowBits);
+        quantum_ = ws_.quantum[folder_.windowBits].get();
         break;
       default:
         break;
@@ -279,7 +293,7 @@ class FolderStream {
       // A file that begins before the data decoded last (files sharing or
       // listed out of order): decode the folder again from its start, within
       // a budget so that a hostile table cannot make this endless.
-      if (budget_ < from) return Status::Unsupported;
+      if (ws_.budget < from) return Status::Unsupported;
       Restart();
     }
     while (from < to) {
@@ -289,7 +303,7 @@ class FolderStream {
       }
       std::size_t at = static_cast<std::size_t>(from - outStart_);
       std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(to - from, outLen_ - at));
-      if (!sink.Write(out_.data() + at, n)) return Status::Aborted;
+      if (!sink.Write(ws_.out.data() + at, n)) return Status::Aborted;
       from += n;
     }
     return Status::Ok;
@@ -315,26 +329,26 @@ class FolderStream {
     const std::uint16_t cbData = Le16(h + 4), cbUncomp = Le16(h + 6);
     const std::uint64_t dataAt = nextPos_ + kDataHeaderSize + cab_.dataReserve;
     if (dataAt + cbData > cab_.cabinetEnd) return Status::Corrupt;
-    if ((s = cab_.ReadExact(dataAt, in_.data(), cbData)) != Status::Ok) return s;
-    if (csum != 0 && CabChecksum(h + 4, 4, CabChecksum(in_.data(), cbData, 0)) != csum)
+    if ((s = cab_.ReadExact(dataAt, ws_.in.data(), cbData)) != Status::Ok) return s;
+    if (csum != 0 && CabChecksum(h + 4, 4, CabChecksum(ws_.in.data(), cbData, 0)) != csum)
       return Status::Corrupt;
     nextPos_ = dataAt + cbData;
     ++nextBlock_;
     outStart_ += outLen_;
     outLen_ = cbUncomp;
-    if (budget_ < cbUncomp) return Status::Unsupported;
-    budget_ -= cbUncomp;
+    if (ws_.budget < cbUncomp) return Status::Unsupported;
+    ws_.budget -= cbUncomp;
     if (cbUncomp == 0) return Status::Ok;
     bool ok = false;
     switch (folder_.method) {
       case kNone:
         ok = cbData == cbUncomp;
-        if (ok) std::memcpy(out_.data(), in_.data(), cbData);
+        if (ok) std::memcpy(ws_.out.data(), ws_.in.data(), cbData);
         break;
-      case kMszip: ok = mszip_->DecodeBlock(in_.data(), cbData, out_.data(), cbUncomp); break;
-      case kLzx: ok = cbUncomp <= kFrame && lzx_->DecodeFrame(in_.data(), cbData, out_.data(), cbUncomp); break;
+      case kMszip: ok = mszip_->DecodeBlock(ws_.in.data(), cbData, ws_.out.data(), cbUncomp); break;
+      case kLzx: ok = cbUncomp <= kFrame && lzx_->DecodeFrame(ws_.in.data(), cbData, ws_.out.data(), cbUncomp); break;
       case kQuantum:
-        ok = cbUncomp <= kFrame && quantum_->DecodeFrame(in_.data(), cbData, out_.data(), cbUncomp);
+        ok = cbUncomp <= kFrame && quantum_->DecodeFrame(ws_.in.data(), cbData, ws_.out.data(), cbUncomp);
         break;
       default: break;
     }
@@ -343,12 +357,10 @@ class FolderStream {
 
   Source& cab_;
   const Folder& folder_;
-  std::uint64_t& budget_;
-  std::vector<std::uint8_t> in_;
-  std::vector<std::uint8_t> out_;
-  std::unique_ptr<MszipDecoder> mszip_;
-  std::unique_ptr<LzxDecoder> lzx_;
-  std::unique_ptr<QuantumDecoder> quantum_;
+  Workspace& ws_;
+  MszipDecoder* mszip_ = nullptr;
+  LzxDecoder* lzx_ = nullptr;
+  QuantumDecoder* quantum_ = nullptr;
   std::uint32_t nextBlock_ = 0;
   std::uint64_t nextPos_ = 0;
   std::uint64_t outStart_ = 0;  // folder offset of out_[0]
@@ -385,9 +397,10 @@ Status CabReader::ExtractAll(const std::function<EntrySink*(std::size_t)>& sinkF
   Impl& d = *impl_;
   // Decoding the same data twice is allowed up to a bound: all the data the
   // files need once, plus 256 MiB.
-  std::uint64_t budget = std::uint64_t{256} << 20;
+  Workspace ws;
+  ws.budget = std::uint64_t{256} << 20;
   for (const Folder& fo : d.folders)
-    if (fo.used) budget += fo.size;
+    if (fo.used) ws.budget += fo.size;
 
   std::vector<std::vector<std::size_t>> byFolder(d.folders.size());
   for (std::size_t i = 0; i < d.records.size(); ++i) byFolder[d.records[i].folder].push_back(i);
@@ -397,7 +410,7 @@ Status CabReader::ExtractAll(const std::function<EntrySink*(std::size_t)>& sinkF
     std::stable_sort(list.begin(), list.end(), [&](std::size_t a, std::size_t b) {
       return d.records[a].offset < d.records[b].offset;
     });
-    FolderStream stream(d, d.folders[f], budget);
+    FolderStream stream(d, d.folders[f], ws);
     Status s = stream.Init();
     if (s != Status::Ok) return s;
     for (std::size_t i : list) {
