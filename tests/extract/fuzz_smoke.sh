@@ -7,6 +7,7 @@ if [ ! -x "$fuzzer" ]; then
   echo "no fuzz program at $fuzzer: skipped"
   exit 77
 fi
+fuzzer=$(cd "$(dirname "$fuzzer")" && pwd)/$(basename "$fuzzer")
 mkdir -p "$work/seeds"
 if [ -d "$corpus" ]; then
   for f in "$corpus"/zip/*.zip "$corpus"/bad/*zip*; do
@@ -16,12 +17,13 @@ if [ -d "$corpus" ]; then
   done
 fi
 cd "$work" || exit 1
+rm -f crash-* leak-* timeout-* oom-*
 "$fuzzer" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=65536 \
-          -print_final_stats=1 seeds 2>&1 | tail -25
+          -print_final_stats=1 seeds > fuzz.log 2>&1
 status=$?
-# tail's status hides the fuzzer's: a crash leaves a crash-* or leak-* file.
-if ls crash-* leak-* timeout-* oom-* >/dev/null 2>&1; then
-  echo "fuzzer found a failing input:" crash-* leak-* timeout-* oom-* 2>/dev/null
+tail -25 fuzz.log
+if [ $status -ne 0 ] || ls crash-* leak-* timeout-* oom-* >/dev/null 2>&1; then
+  echo "the fuzzer failed (status $status); failing inputs:" crash-* leak-* timeout-* oom-* 2>/dev/null
   exit 1
 fi
 exit 0
