@@ -421,10 +421,12 @@ struct LzxDecoder::Impl {
   void UndoCallTranslation(std::uint8_t* buf, std::size_t n) const {
     const std::int64_t size = e8Size;
     std::size_t i = 0;
-    while (i < n - 10) {
+    const std::size_t end = n - 10;
+    while (i < end) {
       if (buf[i] != 0xE8) {
-        ++i;
-        continue;
+        const void* next = std::memchr(buf + i, 0xE8, end - i);
+        if (next == nullptr) break;
+        i = static_cast<std::size_t>(static_cast<const std::uint8_t*>(next) - buf);
       }
       std::int64_t cur = static_cast<std::int64_t>(frameStart + i);
       std::int32_t abs = static_cast<std::int32_t>(static_cast<std::uint32_t>(buf[i + 1]) |
