@@ -4,12 +4,10 @@
 
 set(TARVEX_CORPUS_DIR "${CMAKE_SOURCE_DIR}/../shared/corpus" CACHE PATH "The shared archive corpus")
 
-if(TARGET tarvex-extract)
-  add_test(NAME lzh_corpus
-           COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/extract/conformance.py
-                   --harness $<TARGET_FILE:tarvex-extract> --format lzh --corpus ${TARVEX_CORPUS_DIR})
-  set_tests_properties(lzh_corpus PROPERTIES LABELS "lzh;corpus" SKIP_RETURN_CODE 77 TIMEOUT 300)
-endif()
+add_test(NAME lzh_corpus
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/extract/conformance.py
+                 --harness $<TARGET_FILE:tarvex-extract> --format lzh --corpus ${TARVEX_CORPUS_DIR})
+set_tests_properties(lzh_corpus PROPERTIES LABELS "lzh;corpus" SKIP_RETURN_CODE 77 TIMEOUT 300)
 
 # About 20 seconds of libFuzzer over the LZH reader and Unlha, seeded with the
 # corpus archives. A longer run: see bench/lzh.sh's header for the command.
