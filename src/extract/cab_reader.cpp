@@ -141,18 +141,27 @@ struct CabReader::Impl : Source {
       fo.windowBits = (type >> 8) & 0x1F;
     }
 
-    // File table: fixed part and a NUL-terminated name for each file.
+    // File table: fixed part and a NUL-terminated name for each file, read
+    // through a window of the file so that memory stays small.
     if (coffFiles >= cbCabinet) return Status::Corrupt;
-    std::uint64_t avail = cabinetEnd - (at + coffFiles);
-    std::size_t want = static_cast<std::size_t>(
-        std::min<std::uint64_t>(avail, std::uint64_t{cFiles} * (kFileSize + kMaxName + 1)));
-    table.assign(want, 0);
-    if ((s = ReadExact(at + coffFiles, table.data(), want)) != Status::Ok) return s;
-    std::size_t p = 0;
+    constexpr std::size_t kRecordMax = kFileSize + kMaxName + 1;
+    std::uint64_t tablePos = at + coffFiles;  // file offset of table[0]
+    std::size_t have = 0, p = 0;
+    table.assign(std::size_t{64} << 10, 0);
     records.resize(cFiles);
     entries.resize(cFiles);
     for (std::size_t i = 0; i < cFiles; ++i) {
-      if (want - p < kFileSize + 1) return Status::Corrupt;
+      if (have - p < kRecordMax && tablePos + have < cabinetEnd) {
+        tablePos += p;
+        have -= p;
+        std::memmove(table.data(), table.data() + p, have);
+        p = 0;
+        std::size_t n = static_cast<std::size_t>(
+            std::min<std::uint64_t>(table.size() - have, cabinetEnd - (tablePos + have)));
+        if ((s = ReadExact(tablePos + have, table.data() + have, n)) != Status::Ok) return s;
+        have += n;
+      }
+      if (have - p < kFileSize + 1) return Status::Corrupt;
       const std::uint8_t* r = table.data() + p;
       FileRecord& rec = records[i];
       rec.size = Le32(r);
@@ -160,7 +169,7 @@ struct CabReader::Impl : Source {
       rec.folder = Le16(r + 8);
       std::uint16_t date = Le16(r + 10), time = Le16(r + 12), attribs = Le16(r + 14);
       p += kFileSize;
-      const void* nul = std::memchr(table.data() + p, 0, std::min(want - p, kMaxName + 1));
+      const void* nul = std::memchr(table.data() + p, 0, std::min(have - p, kMaxName + 1));
       if (nul == nullptr) return Status::Corrupt;
       std::size_t len = static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - (table.data() + p));
       EntryInfo& e = entries[i];

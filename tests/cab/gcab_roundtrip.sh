@@ -5,7 +5,7 @@
 #
 # usage: gcab_roundtrip.sh HARNESS
 set -eu
-HARNESS=$1
+HARNESS=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 command -v gcab >/dev/null || { echo "gcab not installed: skipped"; exit 77; }
 W=$(mktemp -d /tmp/cab_gcab_XXXXXX)
 trap 'rm -rf "$W"' EXIT

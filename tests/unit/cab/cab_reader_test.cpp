@@ -53,6 +53,26 @@ TEST(CabReader, EntryFieldsTimeAttributesAndNameEncoding) {
   EXPECT_EQ(r.entries[0].size, 3u);
 }
 
+// A file table far larger than the reader's read window (long names, many
+// files): every name and range must still come out right.
+TEST(CabReader, LargeFileTable) {
+  CabSpec spec;
+  std::vector<std::pair<std::string, Bytes>> files;
+  for (int i = 0; i < 400; ++i) {
+    std::string name = "d" + std::to_string(i % 7) + "\\" + std::string(200 + (i * 37) % 800, 'a' + i % 26) +
+                       std::to_string(i);
+    files.emplace_back(name, Pattern(static_cast<std::size_t>(i % 50), static_cast<std::uint32_t>(i)));
+  }
+  spec.AddFiles(0, files);
+  Extracted r = ExtractInMemory(spec.Build());
+  ASSERT_EQ(r.status, Status::Ok);
+  ASSERT_EQ(r.entries.size(), files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(r.entries[i].rawName, files[i].first) << i;
+    EXPECT_EQ(r.data[i], files[i].second) << i;
+  }
+}
+
 TEST(CabReader, ReservedAreasInHeaderFolderAndDataAreSkipped) {
   CabSpec spec;
   spec.AddFiles(0, {{"x", Pattern(50000, 9)}});
