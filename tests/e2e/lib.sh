@@ -473,6 +473,30 @@ msgbox_ok() {
     wintool post "hwnd:$1" 0x111 1
 }
 
+# shot_before_move FILE [TIMEOUT_S]: for a start whose load place differs from its
+# settled place (first start, empty store). Takes pictures of the window until it
+# leaves the place where it first appeared and keeps the last one taken while it
+# was still there: the most complete picture of the first second (the settle step
+# moves the window before anything it changed is repainted). Status 1 when no
+# picture was taken before the move; 2 when the window never moved.
+shot_before_move() {
+    local f=$1 to=${2:-8} first end g got=0
+    first=$(cut -d' ' -f1,2 <<<"$E2E_FIRST_GEOM")
+    end=$(($(date +%s) + to))
+    while [ "$(date +%s)" -le "$end" ]; do
+        screenshot "$WID" "$T/.before_move.png"
+        g=$(win_geometry "$WID" | cut -d' ' -f1,2)
+        if [ "$g" != "$first" ]; then
+            E2E_MOVED_TO=$g
+            [ "$got" = 1 ] && return 0
+            return 1
+        fi
+        mv "$T/.before_move.png" "$f"
+        got=1
+    done
+    return 2
+}
+
 # Running the library directly: "lib.sh boot-template" boots the template prefix (CTest fixture).
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
     case "${1:-}" in
