@@ -8,6 +8,7 @@ cabinets are then read by the reference extractors (cabextract, 7z) as the
 judges of whether the streams are right, and by our own reader.
 
     cabgen.py lzx WINDOW_BITS OUT.cab SEED [--size N] [--e8] [--blocks v,a,s]
+                                           [--max-dist D]
     cabgen.py quantum WINDOW_BITS OUT.cab SEED [--size N]
 
 prints the SHA-256 and size of the file the cabinet holds ("payload.bin").
@@ -240,12 +241,17 @@ def lzx_encode(bits, plan, data, e8_size, block_kinds, rng):
         w.put(e8_size >> 16, 16)
         w.put(e8_size & 0xFFFF, 16)
 
+    def frame_done():
+        # (Plans never let a match run past a frame's end: the reference
+        # readers refuse such streams.)
+        return pos >= (len(frames) + 1) * FRAME or pos == len(data)
+
     def cut_frame_if_due():
         nonlocal w
-        if pos % FRAME == 0 or pos == len(data):
+        if frame_done():
             if w.used:
                 w.align()
-            frames.append((bytes(w.out), pos - (len(frames) * FRAME)))
+            frames.append((bytes(w.out), min(FRAME, len(data) - len(frames) * FRAME)))
             w = LzxBits()
 
     # Cut the plan into blocks of random size.
@@ -347,8 +353,7 @@ def lzx_encode(bits, plan, data, e8_size, block_kinds, rng):
                 elif e:
                     w.put(extra, e)
             pos += 1 if isinstance(t, int) else t[0]
-            if pos % FRAME == 0 or pos == len(data):
-                cut_frame_if_due()
+            cut_frame_if_due()
         r = rr
     return frames
 
