@@ -179,8 +179,8 @@ struct LzxDecoder::Impl {
   int windowBits;
   std::uint32_t windowSize;
   int mainSymbols;
-  std::vector<std::uint8_t> ring;  // at least twice a frame, so a match that
-  std::uint32_t ringMask;          // runs past a frame's end never clobbers it
+  std::vector<std::uint8_t> ring;  // the window, at least two frames long so a
+  std::uint32_t ringMask;          // frame is whole in it until copied out
 
   // Folder state.
   std::uint64_t produced = 0;    // bytes decoded into the ring so far
@@ -308,11 +308,11 @@ struct LzxDecoder::Impl {
     return true;
   }
 
-  // Decodes symbols of a verbatim or aligned block until at least `want`
-  // bytes came out; a last match may run further (into the next frame) but
-  // never past the block's end.
+  // Decodes symbols of a verbatim or aligned block until exactly `want`
+  // bytes came out. A match may not run past the end of its block or of its
+  // frame (compressors cut matches there, and reference readers refuse
+  // streams that do not).
   bool DecodeSymbols(BitIn& in, std::uint32_t want) {
-    const std::uint64_t startProduced = produced;
     const std::uint64_t goal = produced + want;
     const bool aligned = blockType == 2;
     std::uint8_t* r = ring.data();
@@ -363,7 +363,7 @@ struct LzxDecoder::Impl {
       if (!CopyMatch(dist, len)) return false;
       if (in.FarPastEnd()) return false;
     }
-    return produced - startProduced <= blockRemaining;
+    return produced == goal;
   }
 
   bool DecodeFrame(const std::uint8_t* data, std::size_t size, std::uint8_t* out, std::size_t outSize) {

@@ -134,8 +134,8 @@ class BitIn {
 
 struct QuantumDecoder::Impl {
   std::uint32_t windowSize;
-  std::vector<std::uint8_t> ring;
-  std::uint32_t ringMask;
+  std::vector<std::uint8_t> ring;  // the window, at least two frames long so a
+  std::uint32_t ringMask;          // frame is whole in it until copied out
   int windowBits;
 
   std::uint64_t produced = 0;
@@ -230,7 +230,8 @@ struct QuantumDecoder::Impl {
         slot = static_cast<std::uint32_t>(Decode(pos5));
       }
       std::uint32_t dist = kPos.base[slot] + in.Read(kPos.extra[slot]) + 1;
-      if (!CopyMatch(dist, len)) return false;
+      // A match ends inside its frame, as with LZX.
+      if (produced + len > frameEnd || !CopyMatch(dist, len)) return false;
     }
     // The coder reads up to 16 bits ahead of what it needs.
     if (in.ConsumedBits() > size * 8 + 16) return false;
