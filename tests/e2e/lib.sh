@@ -20,6 +20,7 @@
 #   E2E_KEEP=1            keep the scratch dir after the test (screenshots, logs)
 #   E2E_WM=0              run without openbox
 #   E2E_WARM=0            do not start the prefix's wineserver ahead of the program
+#   E2E_DEADLINE=S        end the test (with cleanup) after S seconds (default 200, 0 = never)
 #
 # Cleanup ends only what the test itself started: the exe's process, the wineserver
 # of the test's own prefix (wineserver -k with that WINEPREFIX), openbox and Xvfb by PID.
@@ -146,6 +147,16 @@ e2e_setup() {
     T=$(mktemp -d "$E2E_WORK/runs/$TEST_NAME.XXXXXX")
     trap e2e_cleanup EXIT
     trap 'exit 130' INT TERM
+    # Watchdog: end the test through its own cleanup before CTest's timeout (300 s)
+    # would kill the shell and leave Xvfb and the wineserver behind.
+    if [ "${E2E_DEADLINE:-200}" -gt 0 ]; then
+        ( sleep "${E2E_DEADLINE:-200}" &
+          echo $! >"$T/.watchdog.pid"
+          wait $!
+          echo "FAIL: test ran longer than ${E2E_DEADLINE:-200} s" >&2
+          kill -TERM $$ ) 2>/dev/null &
+        E2E_BG_PIDS+=($!)
+    fi
     cp -a "$E2E_TEMPLATE" "$T/pfx" || e2e_fail "cannot copy the prefix template"
     export WINEPREFIX="$T/pfx"
     export LANG=$lang LC_ALL=$lang
@@ -195,6 +206,7 @@ e2e_cleanup() {
         kill -KILL "$p" 2>/dev/null
         wait "$p" 2>/dev/null
     done
+    [ -n "$T" ] && [ -s "$T/.watchdog.pid" ] && kill "$(cat "$T/.watchdog.pid")" 2>/dev/null
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
         wineserver -k 2>/dev/null
         timeout 20 wineserver -w 2>/dev/null
@@ -449,28 +461,6 @@ owned_count() {
 set_user_formats() {
     wine reg add 'HKCU\Control Panel\International' /v sShortDate /t REG_SZ /d "$1" /f >/dev/null 2>&1 &&
         wine reg add 'HKCU\Control Panel\International' /v sTimeFormat /t REG_SZ /d "$2" /f >/dev/null 2>&1
-}
-
-# wait_msgbox [CAPTION] [TIMEOUT_S]: waits for a message box (dialog class #32770)
-# with that caption (default "Tarvex", the same caption as the main window) and
-# prints its Win32 handle (0x...).
-wait_msgbox() {
-    local cap=${1:-$TITLE} to=${2:-10} end h
-    end=$(($(date +%s) + to))
-    while [ "$(date +%s)" -le "$end" ]; do
-        h=$(wintool find "$cap" | grep 'visible=1 class=#32770 ' | head -1 | sed 's/^hwnd=\([^ ]*\).*/\1/')
-        if [ -n "$h" ]; then echo "$h"; return 0; fi
-        sleep 0.2
-    done
-    return 1
-}
-# msgbox_text HWND: the message text of a message box (its static control, id 65535).
-msgbox_text() {
-    wintool children "hwnd:$1" | grep ' id=65535 ' | sed 's/.* text=//'
-}
-# msgbox_ok HWND: presses OK (WM_COMMAND IDOK).
-msgbox_ok() {
-    wintool post "hwnd:$1" 0x111 1
 }
 
 # shot_before_move FILE [TIMEOUT_S]: for a start whose load place differs from its

@@ -21,6 +21,12 @@ changes_within() {
     return 1
 }
 
+# msgbox_hwnd: Win32 handle of the program's visible message box (caption "Tarvex").
+msgbox_hwnd() {
+    wintool find "$TITLE" | grep 'visible=1 class=#32770 ' | head -1 | sed 's/^hwnd=\([^ ]*\).*/\1/'
+}
+has_msgbox() { [ -n "$(msgbox_hwnd)" ]; }
+
 e2e_bg python3 -c '
 import time
 while True:
@@ -57,10 +63,11 @@ xdotool mousemove $((bx + bw / 2)) $((by + bh / 2)) click 1
 mouse_park
 # OK first tells, in a message box, when switching off takes effect; the
 # readouts stay paused until that box is closed.
-mb=$(wait_msgbox "$TITLE" 10) || e2e_fail "OK showed no message box"
+wait_until 10 has_msgbox || e2e_fail "OK showed no message box"
+mb=$(msgbox_hwnd)
 sleep 0.6
 e2e_expect_eq "readouts still frozen while the message box is open" "$paused" "$(digits_now)"
-msgbox_ok "$mb" || e2e_fail "could not press OK in the message box"
+wintool post "hwnd:$mb" 0x111 1 || e2e_fail "could not press OK in the message box"   # WM_COMMAND IDOK
 wait_no_window '^Form1$' 10 || e2e_fail "the settings window stayed open after OK"
 e2e_check "free strip changes again after OK" changes_within 8 "$(cut -d' ' -f4 <<<"$paused")"
 e2e_close_and_wait 20

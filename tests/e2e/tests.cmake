@@ -48,7 +48,7 @@ if(EXISTS "${TARVEX_WIN_BUILD_DIR}")
     set_tests_properties(${n} PROPERTIES
       FIXTURES_REQUIRED e2e_prefix
       LABELS e2e
-      TIMEOUT 240
+      TIMEOUT 300
       SKIP_RETURN_CODE 77
       ENVIRONMENT "${E2E_ENV}")
   endforeach()
