@@ -46,6 +46,14 @@ struct FormWindow {
   HWND captureWindow = nullptr;
   std::string captureElement;
   int pressedButtons = 0;                   // MouseButton flags pressed since the capture began
+  // Screen point of the last left press, kept until its release, so that a
+  // drag started later by the core keeps the window where the press grabbed it.
+  bool leftPressed = false;
+  POINT leftPressAt{0, 0};
+  // Inside the system's move loop. Mouse input that reaches the window then
+  // (Wine delivers queued moves during its loop) is not passed on: the move
+  // loop owns the mouse until the button is released.
+  bool inMoveLoop = false;
 };
 
 struct Layer {
@@ -107,6 +115,9 @@ void InvalidateElement(FormId form, std::string_view element);
 HWND ElementWindow(FormId form, std::string_view element);
 void SetFormTimer(FormId form, std::string_view timer, int interval, bool enabled);
 void MoveFormWindow(FormId form, int leftPx, int topPx);
+// The system's move loop for a form (WM_NCLBUTTONDOWN, HTCAPTION); returns
+// when it has ended.
+void StartCaptionDrag(FormId form);
 // The message loop of the program (returns the exit code).
 int RunMessageLoop();
 // Routes one message of a nested loop (dialog keys of the settings window).

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cwchar>
 #include <vector>
 
 #include "shell/layer_win32.h"
@@ -205,7 +206,7 @@ class Win32Platform final : public Platform {
 
   void ReleaseMouseCapture() override { ReleaseCapture(); }
   void SendCaptionDrag(FormId form) override {
-    if (HWND h = Window(form).hwnd) SendMessageW(h, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+    StartCaptionDrag(form);
   }
 
   MsgResult MessageBox(FormId owner, std::string_view text, std::string_view caption, MsgIcon icon,
@@ -237,10 +238,13 @@ class Win32Platform final : public Platform {
     bi.ulFlags = BIF_RETURNONLYFSDIRS;
     PIDLIST_ABSOLUTE pidl = SHBrowseForFolderW(&bi);
     if (!pidl) return std::nullopt;
-    wchar_t path[MAX_PATH + 1] = {};
-    const BOOL ok = SHGetPathFromIDListW(pidl, path);
+    // Room for long paths; a choice without a file-system path counts as a cancel.
+    std::wstring path(32768, L'\0');
+    BOOL ok = SHGetPathFromIDListEx(pidl, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT);
+    if (!ok) ok = SHGetPathFromIDListW(pidl, path.data());  // systems without the long form
     CoTaskMemFree(pidl);
-    if (!ok || path[0] == L'\0') return std::nullopt;
+    path.resize(wcsnlen(path.c_str(), path.size()));
+    if (!ok || path.empty()) return std::nullopt;
     return Narrow(path);
   }
 

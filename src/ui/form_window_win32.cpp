@@ -102,6 +102,7 @@ void MouseEvent(HWND hwnd, const Binding& bind, UINT msg, WPARAM wParam, LPARAM 
   if (!app) return;
   const FormId form = bind.form;
   FormWindow& fw = Window(form);
+  if (fw.inMoveLoop) return;
   POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
   const float x = static_cast<float>(pt.x * ui::kTwipsPerPixel);
   const float y = static_cast<float>(pt.y * ui::kTwipsPerPixel);
@@ -127,9 +128,15 @@ void MouseEvent(HWND hwnd, const Binding& bind, UINT msg, WPARAM wParam, LPARAM 
       target = fw.captureElement;
       fw.pressedButtons |= button;
     }
+    if (button == kLeftButton) {
+      fw.leftPressed = true;
+      fw.leftPressAt = pt;
+      ClientToScreen(hwnd, &fw.leftPressAt);
+    }
     app->OnMouseDown(form, target, button, shift, x, y);
     return;
   }
+  if (button == kLeftButton) fw.leftPressed = false;
   // A release: the first one after a press ends the capture.
   if (fw.captured && (fw.pressedButtons & button)) {
     const std::string target = fw.captureElement;
@@ -512,6 +519,30 @@ void MoveFormWindow(FormId form, int leftPx, int topPx) {
   RECT r;
   GetWindowRect(fw.hwnd, &r);
   fw.knownPos = {r.left, r.top};
+}
+
+void StartCaptionDrag(FormId form) {
+  FormWindow& fw = Window(form);
+  HWND hwnd = fw.hwnd;
+  if (!hwnd) return;
+  // The drag starts at the first mouse move after the press, when the pointer
+  // has already left the press point; the move loop then follows the pointer
+  // from where it is now. Shift the window by that distance first, so that
+  // it stays under the point that was grabbed.
+  POINT now;
+  if (fw.leftPressed && (GetKeyState(VK_LBUTTON) < 0) && GetCursorPos(&now)) {
+    const int dx = now.x - fw.leftPressAt.x, dy = now.y - fw.leftPressAt.y;
+    if (dx != 0 || dy != 0) {
+      RECT r;
+      GetWindowRect(hwnd, &r);
+      SetWindowPos(hwnd, nullptr, r.left + dx, r.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+  fw.leftPressed = false;
+  if (!IsWindow(hwnd) || fw.inMoveLoop) return;
+  fw.inMoveLoop = true;
+  SendMessageW(hwnd, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+  Window(form).inMoveLoop = false;
 }
 
 void DispatchOne(MSG& msg) {
