@@ -50,6 +50,40 @@ client_xy() {
     echo "$((o[0] + $1)) $((o[1] + $2))"
 }
 
+# Dragging ----------------------------------------------------------------
+# drag_from CX CY DX DY BUTTON: press at a client point, nudge the pointer by one pixel
+# (the drag starts on the first move with the button held, so the window follows the
+# pointer from there on), then move in ten steps to DX,DY from the press point, release.
+drag_from() {
+    local sx sy i
+    read -r sx sy <<<"$(client_xy "$1" "$2")"
+    xdotool mousemove "$sx" "$sy" mousedown "$5"
+    sleep 0.2
+    xdotool mousemove $((sx + 1)) $((sy + 1))
+    sleep 0.3
+    for i in $(seq 10); do
+        xdotool mousemove $((sx + $3 * i / 10)) $((sy + $4 * i / 10))
+        sleep 0.05
+    done
+    sleep 0.2
+    xdotool mouseup "$5"
+}
+# moved_near X0 Y0 DX DY: the window's top-left is within 2 px of X0+DX,Y0+DY (the
+# nudge before the move loop may or may not count).
+moved_near() {
+    local r
+    read -r -a r <<<"$(main_rect)"
+    local ex=$(($1 + $3)) ey=$(($2 + $4))
+    [ "${r[0]}" -ge $((ex - 2)) ] && [ "${r[0]}" -le $((ex + 2)) ] &&
+        [ "${r[1]}" -ge $((ey - 2)) ] && [ "${r[1]}" -le $((ey + 2)) ] && [ "${r[2]} ${r[3]}" = "191 95" ]
+}
+# here_twips: "TOP LEFT" of the window in twips, as the store should hold them.
+here_twips() {
+    local r
+    read -r -a r <<<"$(main_rect)"
+    echo "$((r[1] * 15)) $((r[0] * 15))"
+}
+
 # main_hwnd: Win32 handle of the gadget (the "Tarvex" window that is not a dialog box),
 # cached in MAIN_HWND after the first call.
 MAIN_HWND=""
