@@ -344,8 +344,9 @@ class Extraction {
       for (auto d = createdDirs_.rbegin(); d != createdDirs_.rend(); ++d) fs_.RemoveDir(*d);
     }
     if (staging_.empty()) return;
-    for (const Item& it : items_)
-      if (it.stagedCreated) fs_.RemoveFile(it.staged);
+    if (!committed_)  // after success every staged file has been moved away
+      for (const Item& it : items_)
+        if (it.stagedCreated) fs_.RemoveFile(it.staged);
     for (const auto& b : backups_) fs_.RemoveFile(b.first);
     fs_.RemoveDir(staging_);
     staging_.clear();
