@@ -180,6 +180,7 @@ class Extraction {
         dirs_.insert(p);
       }
       if (it.isDir) dirs_.insert(it.rel);
+      topLevel_.insert(FoldKey(it.rel.substr(0, it.rel.find('/'))));
     }
     // Compare with what the destination holds already.
     for (const std::string& d : dirs_) {
@@ -217,6 +218,7 @@ class Extraction {
     for (int attempt = 0; attempt < 100; ++attempt) {
       char name[64];
       std::snprintf(name, sizeof name, ".tarvex-staging-%llx-%d", tick & 0xFFFFFFFFull, attempt);
+      if (topLevel_.count(FoldKey(name))) continue;  // an entry of that name is planned
       std::string path = Join(folder_, name);
       if (fs_.MakeDir(path)) {
         staging_ = path;
@@ -357,6 +359,7 @@ class Extraction {
   std::string folder_;
   std::vector<Item> items_;
   std::set<std::string> dirs_;
+  std::set<std::string> topLevel_;  // folded first parts of all planned paths
   std::string staging_;
   std::vector<std::string> createdDirs_;
   std::vector<std::pair<std::string, std::string>> placed_;   // staged, target

@@ -21,6 +21,23 @@ namespace tarvex::extract {
 
 class FileSystem;
 
+// What happens to each kind of entry (all decided before anything is written):
+//   absolute names, drive letters, UNC prefixes  prefix dropped, extracted inside
+//   ".." as a path part                          whole call fails (kUnsafeName)
+//   ':' (alternate data streams), <>"|?*, controls  replaced by '_'
+//   trailing dots and spaces of a part           replaced by '_'
+//   device names (CON, NUL, COM1, LPT1, ...)     renamed with a leading '_'
+//   symbolic links                               skipped, never created
+//   two entries of one name (ignoring case)      the later one is extracted
+//   a file where a folder is needed, or an
+//   existing link or non-file in the way         whole call fails (kConflict)
+//   a name that is empty after all this         folder: skipped; file: kCorrupt
+// Every file is decoded into a hidden staging folder inside the destination
+// (".tarvex-staging-..."), checked (CRC by the reader, size by the engine),
+// and moved into place only when the whole archive has been decoded; files
+// it replaces are kept in the staging folder until the end, so that a failure
+// while placing puts everything back. The staging folder is always removed.
+
 // Results of RunArchiver (and so of UnZip, Cab, Unlha). 0 is success only.
 enum ArchiverResult : int {
   kOk = 0,

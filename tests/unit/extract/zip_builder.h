@@ -24,7 +24,7 @@ struct ZipEntrySpec {
   std::optional<std::string> localName;  // when the local header should differ
   std::optional<std::uint32_t> crc;      // override the CRC
   std::optional<std::uint32_t> uncompressedSize;
-  std::optional<std::uint32_t> localOffset;  // override the central offset field
+  std::optional<std::uint64_t> localOffset;  // override the central offset field
   bool zip64 = false;  // sizes and offset as 0xFFFFFFFF plus a ZIP64 extra field
 };
 
@@ -64,8 +64,10 @@ inline std::string RawDeflate(const std::string& in) {
 // prefix: bytes before the archive (a self-extractor stub); the offsets are
 // written as if the archive started at 0, as such tools leave them.
 // zip64End: write ZIP64 end records (with the locator) before the end record.
+// base: the archive is read as if `base` bytes (not in `bytes`) came before it,
+// with every offset counting them (for offsets beyond 4 GiB).
 inline BuiltZip BuildZip(const std::vector<ZipEntrySpec>& entries, const std::string& prefix = "",
-                         bool zip64End = false, std::uint16_t diskNumber = 0) {
+                         bool zip64End = false, std::uint16_t diskNumber = 0, std::uint64_t base = 0) {
   BuiltZip z;
   std::string body, central;
   for (const ZipEntrySpec& e : entries) {
@@ -74,7 +76,7 @@ inline BuiltZip BuildZip(const std::vector<ZipEntrySpec>& entries, const std::st
                               : static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(e.data.data()),
                                                                  static_cast<uInt>(e.data.size())));
     std::uint32_t usize = e.uncompressedSize ? *e.uncompressedSize : static_cast<std::uint32_t>(e.data.size());
-    std::uint32_t offset = static_cast<std::uint32_t>(body.size());
+    std::uint64_t offset = base + body.size();
     const std::string& lname = e.localName ? *e.localName : e.name;
     Put32(body, 0x04034b50);
     Put16(body, 20);
@@ -118,14 +120,14 @@ inline BuiltZip BuildZip(const std::vector<ZipEntrySpec>& entries, const std::st
     Put16(central, 0);
     Put16(central, 0);
     Put32(central, e.externalAttributes);
-    Put32(central, e.zip64 ? 0xFFFFFFFF : (e.localOffset ? *e.localOffset : offset));
+    Put32(central, e.zip64 ? 0xFFFFFFFF : static_cast<std::uint32_t>(e.localOffset ? *e.localOffset : offset));
     central += e.name;
     central += extra;
   }
-  std::uint64_t cdOffset = body.size();
+  std::uint64_t cdOffset = base + body.size();
   std::string out = prefix + body + central;
   if (zip64End) {
-    std::uint64_t zpos = out.size() - prefix.size();
+    std::uint64_t zpos = base + out.size() - prefix.size();
     Put32(out, 0x06064b50);
     Put64(out, 44);
     Put16(out, 45);

@@ -132,6 +132,32 @@ TEST(ZipReader, FindsArchivesBehindAPrefixAndInZip64Form) {
   EXPECT_EQ(r.extract, Status::Ok);
   EXPECT_EQ(r.data["b"], "bb");
 
+  // Offsets beyond 4 GiB: the archive sits behind 5 GiB of other data.
+  class Behind final : public InputFile {
+   public:
+    Behind(std::uint64_t gap, std::string tail) : gap_(gap), tail_(std::move(tail)) {}
+    std::uint64_t Size() const override { return gap_ + tail_.size(); }
+    std::int64_t ReadAt(std::uint64_t off, void* buf, std::size_t n) override {
+      auto* out = static_cast<char*>(buf);
+      std::size_t done = 0;
+      for (; done < n && off + done < Size(); ++done)
+        out[done] = off + done < gap_ ? '\0' : tail_[off + done - gap_];
+      return static_cast<std::int64_t>(done);
+    }
+
+   private:
+    std::uint64_t gap_;
+    std::string tail_;
+  };
+  const std::uint64_t gap = 5ull << 30;
+  auto far = BuildZip({{.name = "far", .data = Text(5000), .zip64 = true}}, "", true, 0, gap);
+  Behind in(gap, far.bytes);
+  ZipReader reader;
+  ASSERT_EQ(reader.Open(in), Status::Ok);
+  StringSink sink;
+  EXPECT_EQ(reader.ExtractAll([&](std::size_t) -> EntrySink* { return &sink; }), Status::Ok);
+  EXPECT_EQ(sink.text, Text(5000));
+
   auto both = BuildZip({{.name = "a", .data = Text(100), .zip64 = true}}, stub, true);
   r = Read(both.bytes);
   ASSERT_EQ(r.open, Status::Ok);
