@@ -2,9 +2,9 @@
 """End-to-end tests of UnZip through the tarvex-extract harness.
 
 Archives are made here by the real archivers (Info-ZIP zip, bsdtar) from a
-tree with spaces, Japanese names, empty files and folders, and by a tiny
-writer of our own for hostile names. Paths given to the harness contain
-spaces, as the gadget's command line allows. Output trees are compared byte
+tree with spaces, Japanese names, empty files and folders (hostile and
+hand-made archives are covered by the unit tests and the corpus). Paths
+given to the harness contain spaces, as the gadget's command line allows. Output trees are compared byte
 for byte; after every failure the destination must equal its snapshot from
 before the call.
 
@@ -18,7 +18,6 @@ import struct
 import subprocess
 import sys
 import tempfile
-import zlib
 
 FAILURES = []
 
@@ -77,21 +76,6 @@ def make_tree(root):
     for i, rel in enumerate(sorted(files)):
         t = 1500000000 + 86400 * 37 * i
         os.utime(os.path.join(root, rel), (t, t))
-
-
-def stored_zip(path, entries):
-    """A plain stored ZIP from (raw name bytes, data, flags, crc or None)."""
-    body, central = b"", b""
-    for name, data, flags, crc in entries:
-        c = zlib.crc32(data) if crc is None else crc
-        off = len(body)
-        body += struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, flags, 0, 0, 0x5A21, c, len(data), len(data), len(name), 0)
-        body += name + data
-        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, flags, 0, 0, 0x5A21, c, len(data), len(data),
-                               len(name), 0, 0, 0, 0, 0, off) + name
-    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(central), len(body), 0)
-    with open(path, "wb") as f:
-        f.write(body + central + end)
 
 
 def main():
@@ -178,45 +162,9 @@ def main():
             ok = ok and run(harness, damaged, dest, "--overwrite=yes", "UnZip") != 0 and snapshot(dest) == before
         check(ok, "archive cut at %d offsets: non-zero, folder unchanged" % len(cuts))
 
-        # Hand-made archives: CP932 names whose second byte is '\', hostile names, encryption.
-        sjis = os.path.join(work, "sjis.zip")
-        stored_zip(sjis, [("表示/ソース.txt".encode("cp932"), b"cp932 name", 0, None),
-                          ("ソ\\表.txt".encode("cp932"), b"dos separator", 0, None)])
-        dest = os.path.join(work, "sjis out")
-        os.makedirs(dest)
-        check(run(harness, sjis, dest, "UnZip") == 0 and contents(dest) == {
-            "表示": ("d",), "表示/ソース.txt": ("f", b"cp932 name"), "ソ": ("d",), "ソ/表.txt": ("f", b"dos separator")},
-            "Shift_JIS names with a 0x5C second byte")
-        hostile = {
-            "../up.txt": False, "a/../../up.txt": False, "..\\up.txt": False,
-            "/abs.txt": True, "C:\\drive.txt": True, "\\\\server\\share\\unc.txt": True,
-            "ads.txt:stream": True, "NUL.txt": True, "trailing. ": True,
-        }
-        for name, extracts in hostile.items():
-            parent = tempfile.mkdtemp(dir=work)
-            arc = os.path.join(parent, "h.zip")
-            stored_zip(arc, [(b"fine.txt", b"fine", 0, None), (name.encode(), b"hostile", 0, None)])
-            dest = os.path.join(parent, "dest")
-            os.makedirs(dest)
-            rc = run(harness, arc, dest, "UnZip")
-            inside = snapshot(dest)
-            contained = sorted(os.listdir(parent)) == ["dest", "h.zip"]
-            if extracts:
-                good = rc == 0 and contained and len(inside) >= 2 and all(
-                    v[0] != "f" or v[1] in (b"fine", b"hostile") for v in inside.values())
-            else:
-                good = rc != 0 and contained and inside == {}
-            check(good, "hostile name %r: %s" % (name, "kept inside" if extracts else "refused, nothing written"))
-        enc = os.path.join(work, "encrypted.zip")
-        stored_zip(enc, [(b"plain.txt", b"plain", 0, None), (b"secret.txt", b"x" * 24, 1, None)])
-        dest = os.path.join(work, "enc out")
-        os.makedirs(dest)
-        check(run(harness, enc, dest) != 0 and snapshot(dest) == {}, "encrypted entry: non-zero, nothing written")
-        badcrc = os.path.join(work, "badcrc.zip")
-        stored_zip(badcrc, [(b"a.txt", b"good", 0, None), (b"b.txt", b"data", 0, 12345)])
-        check(run(harness, badcrc, dest, "UnZip") != 0 and snapshot(dest) == {}, "wrong CRC: non-zero, nothing written")
-
         # Library order and other files.
+        dest = os.path.join(work, "empty dest")
+        os.makedirs(dest)
         text = os.path.join(work, "plain text.txt")
         open(text, "w").write("not an archive\n")
         check(run(harness, text, dest) == 1 and snapshot(dest) == {}, "a text file: all three fail")
