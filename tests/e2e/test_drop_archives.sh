@@ -91,31 +91,33 @@ e2e_check "only the first of two dropped archives is extracted" same_tree "$F/re
 after_box "the two-file drop"
 
 # Onto an earlier extraction: the overwrite question names the number of existing files.
-QUESTION=$(crlf '展開先に同じ名前のファイルが 3 個あります。' '上書きしますか？')
-# overwrite_round ANSWER_ID: drops a.zip onto zipout (whose readme.txt was changed) and
-# answers the question; prints the result box's hwnd or nothing.
+question() { crlf "展開先に同じ名前のファイルが $1 個あります。" '上書きしますか？'; }
+# overwrite_round ANSWER_ID N: drops a.zip onto zipout (whose readme.txt was changed and
+# which holds N of the archive's files) and answers the question.
 overwrite_round() {
     local mb
     printf 'changed\n' >"$E2E_DESKTOP/zipout/readme.txt"
     drop_and_pick "a.zip onto zipout" zipout "$F/a.zip"
     mb=$(wait_msgbox 60) || e2e_fail "no box after dropping onto an earlier extraction"
-    expect_text "overwrite question text" "$QUESTION" "$(msgbox_text "$mb")"
+    expect_text "overwrite question text" "$(question "$2")" "$(msgbox_text "$mb")"
     e2e_expect_eq "overwrite question buttons (Yes, No, Cancel)" "2 6 7" \
         "$(msgbox_buttons "$mb" | cut -d: -f1 | sort -n | tr '\n' ' ' | sed 's/ $//')"
     msgbox_answer "$mb" "$1" || e2e_fail "the overwrite question did not close"
 }
-overwrite_round 7
+# No: existing files are kept, the missing one is extracted.
+rm -f "$E2E_DESKTOP/zipout/data/numbers.txt"
+overwrite_round 7 2
 expect_success "the overwrite answered No" zipout
 e2e_expect_eq "No keeps the existing file" changed "$(cat "$E2E_DESKTOP/zipout/readme.txt")"
-e2e_check "No still extracts the other files" cmp "$F/ref/zip/data/blob.bin" "$E2E_DESKTOP/zipout/data/blob.bin"
+e2e_check "No still extracts the file that was missing" cmp "$F/ref/zip/data/numbers.txt" "$E2E_DESKTOP/zipout/data/numbers.txt"
 after_box "the overwrite answered No"
 
-overwrite_round 6
+overwrite_round 6 3
 expect_success "the overwrite answered Yes" zipout
 e2e_check "Yes replaces the existing files" same_tree "$F/ref/zip" "$E2E_DESKTOP/zipout"
 after_box "the overwrite answered Yes"
 
-overwrite_round 2
+overwrite_round 2 3
 # Cancel extracts nothing; the drop then ends in a result box (the other archivers
 # cannot read a ZIP file either), which is closed whatever it says.
 if mb=$(wait_msgbox 60); then
