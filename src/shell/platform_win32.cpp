@@ -12,6 +12,7 @@
 
 #include "shell/layer_win32.h"
 #include "extract/archiver.h"
+#include "shell/dialog_font_win32.h"
 #include "shell/platform_win32.h"
 
 namespace tarvex::win32 {
@@ -74,6 +75,7 @@ class BoxHost : public extract::ExtractHost {
     std::wstring text = L"\u5C55\u958B\u5148\u306B\u540C\u3058\u540D\u524D\u306E\u30D5\u30A1\u30A4\u30EB\u304C ";
     text += std::to_wstring(count);
     text += L" \u500B\u3042\u308A\u307E\u3059\u3002\r\n\u4E0A\u66F8\u304D\u3057\u307E\u3059\u304B\uFF1F";
+    JapaneseDialogFont font;
     const int r = ::MessageBoxW(TheLayer().main.hwnd, text.c_str(), L"Tarvex", MB_YESNOCANCEL | MB_ICONQUESTION);
     if (r == IDYES) return extract::OverwriteAnswer::Yes;
     if (r == IDNO) return extract::OverwriteAnswer::No;
@@ -220,6 +222,7 @@ class Win32Platform final : public Platform {
       case MsgIcon::Question: type |= MB_ICONQUESTION; break;
     }
     const std::wstring t = Widen(text), c = Widen(caption);
+    JapaneseDialogFont font;
     switch (::MessageBoxW(o, t.c_str(), c.c_str(), type)) {
       case IDYES: return MsgResult::Yes;
       case IDNO: return MsgResult::No;
@@ -236,7 +239,11 @@ class Win32Platform final : public Platform {
     bi.hwndOwner = o;
     bi.lpszTitle = t.c_str();
     bi.ulFlags = BIF_RETURNONLYFSDIRS;
-    PIDLIST_ABSOLUTE pidl = SHBrowseForFolderW(&bi);
+    PIDLIST_ABSOLUTE pidl;
+    {
+      JapaneseDialogFont font;
+      pidl = SHBrowseForFolderW(&bi);
+    }
     if (!pidl) return std::nullopt;
     // Room for long paths; a choice without a file-system path counts as a cancel.
     std::wstring path(32768, L'\0');
