@@ -9,8 +9,9 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include <atomic>
 #include <cstdio>
-#include <functional>
+#include <thread>
 
 #include "chrome/frame.h"
 #include "shell/app.h"
@@ -238,6 +239,50 @@ void TestPlatformServices() {
   const std::string time = p->FormatTime();
   CHECK(date.size() >= 6);
   CHECK(time.find(':') != std::string::npos);
+}
+
+// A message box shows its Japanese text in a Japanese character set font,
+// with room for the whole text, and returns the button that closed it.
+void TestMessageBoxFont() {
+  std::unique_ptr<Platform> p = MakeWin32Platform();
+  std::atomic<int> charset{-1}, fits{0}, found{0};
+  std::thread closer([&] {
+    HWND box = nullptr;
+    for (int i = 0; i < 200 && !box; ++i) {
+      Sleep(25);
+      box = FindWindowW(L"#32770", L"TarvexSelfTestBox");
+    }
+    if (!box) return;
+    found = 1;
+    Sleep(300);  // the box fits its text right after it is shown
+    HWND text = GetDlgItem(box, 0xFFFF);
+    LOGFONTW lf{};
+    HFONT f = reinterpret_cast<HFONT>(SendMessageW(text, WM_GETFONT, 0, 0));
+    if (f && GetObjectW(f, sizeof lf, &lf)) charset = lf.lfCharSet;
+    wchar_t buf[256];
+    const int n = GetWindowTextW(text, buf, 256);
+    HDC dc = GetDC(text);
+    HGDIOBJ old = SelectObject(dc, f);
+    RECT need{0, 0, 0, 0};
+    DrawTextW(dc, buf, n, &need, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+    SelectObject(dc, old);
+    ReleaseDC(text, dc);
+    RECT have;
+    GetClientRect(text, &have);
+    fits = need.right <= have.right && need.bottom <= have.bottom;
+    PostMessageW(box, WM_COMMAND, IDNO, 0);
+  });
+  // "ここに書庫ファイルをドロップすると解凍できます。" CR LF "ZIP,CAB,LZH"
+  const std::string text =
+      "\xE3\x81\x93\xE3\x81\x93\xE3\x81\xAB\xE6\x9B\xB8\xE5\xBA\xAB\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4"
+      "\xE3\x83\xAB\xE3\x82\x92\xE3\x83\x89\xE3\x83\xAD\xE3\x83\x83\xE3\x83\x97\xE3\x81\x99\xE3\x82\x8B"
+      "\xE3\x81\xA8\xE8\xA7\xA3\xE5\x87\x8D\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x99\xE3\x80\x82\r\nZIP,CAB,LZH";
+  const MsgResult r = p->MessageBox(FormId::Main, text, "TarvexSelfTestBox", MsgIcon::Question, MsgButtons::YesNoCancel);
+  closer.join();
+  CHECK(found == 1);
+  CHECK(charset == SHIFTJIS_CHARSET);
+  CHECK(fits == 1);
+  CHECK(r == MsgResult::No);
 }
 
 // Runs the message loop for a while (timers tick, posted messages arrive).
@@ -476,6 +521,7 @@ int main() {
   TestPaintDigits();
   TestHitTest();
   TestPlatformServices();
+  TestMessageBoxFont();
   TestGadgetWindow();
   ShutdownLayer();
   OleUninitialize();
