@@ -182,18 +182,43 @@ class Extraction {
       if (it.isDir) dirs_.insert(it.rel);
       topLevel_.insert(FoldKey(it.rel.substr(0, it.rel.find('/'))));
     }
-    // Compare with what the destination holds already.
+    // A first path part that names nothing in the destination starts a new
+    // tree: it is built whole inside the staging folder and moved into place
+    // in one step, and nothing below it needs checking against the folder.
+    // Parts spelt in more than one case are left to the one-by-one way.
+    std::map<std::string, std::string> spelling;  // folded first part -> spelling
+    std::set<std::string> mixed;
+    for (const Item& it : items_) {
+      std::string top = Top(it.rel);
+      auto [f, added] = spelling.emplace(FoldKey(top), top);
+      if (!added && f->second != top) mixed.insert(f->first);
+    }
+    for (const auto& [key, top] : spelling)
+      if (!mixed.count(key) && fs_.Kind(Join(folder_, top)) == PathKind::None) newTops_.insert(top);
+    // Compare the rest with what the destination holds already.
     for (const std::string& d : dirs_) {
+      if (newTops_.count(Top(d))) continue;
       PathKind k = fs_.Kind(Join(folder_, d));
       if (k != PathKind::None && k != PathKind::Directory) return kConflict;
     }
     for (Item& it : items_) {
-      if (it.isDir || !it.wanted) continue;
+      if (it.isDir || !it.wanted || newTops_.count(Top(it.rel))) continue;
       PathKind k = fs_.Kind(Join(folder_, it.rel));
       if (k == PathKind::File) it.exists = true;
       else if (k != PathKind::None) return kConflict;
     }
     return kOk;
+  }
+
+  static std::string Top(const std::string& rel) { return rel.substr(0, rel.find('/')); }
+  bool InNewTree(const std::string& rel) const { return newTops_.count(Top(rel)) != 0; }
+
+  // Where an item is staged: inside the new tree's copy, or a numbered file.
+  std::string StagedPath(const Item& it, std::size_t& counter) const {
+    if (InNewTree(it.rel)) return Join(newTree_, it.rel);
+    char name[32];
+    std::snprintf(name, sizeof name, "f%06zu", counter++);
+    return Join(staging_, name);
   }
 
   int AskOverwrite() {
@@ -223,10 +248,30 @@ class Extraction {
       if (fs_.MakeDir(path)) {
         staging_ = path;
         fs_.MarkHidden(path);
-        return true;
+        return MakeNewTreeFolders();
       }
     }
     return false;
+  }
+
+  bool MakeNewTreeFolders() {
+    if (newTops_.empty()) return true;
+    newTree_ = Join(staging_, "n");
+    if (!fs_.MakeDir(newTree_)) return false;
+    for (const std::string& d : dirs_) {  // parents before children
+      if (!InNewTree(d)) continue;
+      std::string path = Join(newTree_, d);
+      if (fs_.MakeDir(path)) {
+        stagingDirs_.push_back(path);
+      } else if (fs_.Kind(path) == PathKind::Directory) {
+        // The file system ignores a case difference the names have: the
+        // folder is shared, and a first part is then moved only once.
+        if (d.find('/') == std::string::npos) mergedTops_.insert(d);
+      } else {
+        return false;
+      }
+    }
+    return true;
   }
 
   int Decode(ArchiveReader& reader) {
@@ -258,9 +303,7 @@ class Extraction {
       if (f == wantedByEntry.end() || failure != kOk) return nullptr;
       Item& it = items_[f->second];
       if (it.stagedCreated) return nullptr;  // asked twice: the data is not wanted again
-      char name[32];
-      std::snprintf(name, sizeof name, "f%06zu", counter++);
-      it.staged = Join(staging_, name);
+      it.staged = StagedPath(it, counter);
       auto file = fs_.CreateNew(it.staged);
       if (!file) {
         failure = kWriteError;
@@ -282,9 +325,7 @@ class Extraction {
       if (!it.wanted || it.isDir) continue;
       if (!it.stagedCreated) {
         if (entries[it.entry].size != 0) return kCorrupt;
-        char name[32];
-        std::snprintf(name, sizeof name, "f%06zu", counter++);
-        it.staged = Join(staging_, name);
+        it.staged = StagedPath(it, counter);
         auto file = fs_.CreateNew(it.staged);
         if (!file) return kWriteError;
         it.stagedCreated = true;
@@ -301,15 +342,18 @@ class Extraction {
   // that even an entry of the archive's own name can replace it).
   int Place() {
     // Folders first, shallow before deep (std::set orders a parent before its children).
+    std::set<std::string> created;
     for (const std::string& d : dirs_) {
+      if (InNewTree(d)) continue;
       std::string path = Join(folder_, d);
       if (fs_.Kind(path) == PathKind::Directory) continue;
       if (!fs_.MakeDir(path)) return kWriteError;
       createdDirs_.push_back(path);
+      created.insert(d);
     }
     std::size_t backupCounter = 0;
     for (Item& it : items_) {
-      if (!it.wanted || it.isDir) continue;
+      if (!it.wanted || it.isDir || InNewTree(it.rel)) continue;
       std::string target = Join(folder_, it.rel);
       if (it.exists) {
         // Keep the old file in the staging folder until the whole call has
@@ -322,15 +366,19 @@ class Extraction {
       }
       if (!fs_.Rename(it.staged, target, false)) return kWriteError;
       placed_.push_back({it.staged, target});
-      ++placedFiles_;
+    }
+    for (const std::string& top : newTops_) {
+      if (mergedTops_.count(top)) continue;
+      std::string from = Join(newTree_, top), to = Join(folder_, top);
+      if (!fs_.Rename(from, to, false)) return kWriteError;
+      placed_.push_back({from, to});
     }
     // Folder times last: placing files inside a folder changes its time.
-    for (const Item& it : items_) {
-      if (!it.isDir) continue;
-      std::string path = Join(folder_, it.rel);
-      if (std::find(createdDirs_.begin(), createdDirs_.end(), path) != createdDirs_.end())
-        fs_.SetTime(path, it.mtime);
-    }
+    for (const Item& it : items_)
+      if (it.isDir && (InNewTree(it.rel) || created.count(it.rel)))
+        fs_.SetTime(Join(folder_, it.rel), it.mtime);
+    for (const Item& it : items_)
+      if (it.wanted && !it.isDir) ++placedFiles_;
     committed_ = true;
     return kOk;
   }
@@ -339,19 +387,34 @@ class Extraction {
   // Undoes everything not committed, then removes the staging folder.
   void Cleanup() {
     if (!committed_) {
-      for (auto p = placed_.rbegin(); p != placed_.rend(); ++p) {
-        if (!fs_.Rename(p->second, p->first, false)) fs_.RemoveFile(p->second);
-      }
+      for (auto p = placed_.rbegin(); p != placed_.rend(); ++p)
+        if (!fs_.Rename(p->second, p->first, false)) RemoveFromDestination(p->first, p->second);
       for (auto b = backups_.rbegin(); b != backups_.rend(); ++b) fs_.Rename(b->first, b->second, true);
       for (auto d = createdDirs_.rbegin(); d != createdDirs_.rend(); ++d) fs_.RemoveDir(*d);
     }
     if (staging_.empty()) return;
-    if (!committed_)  // after success every staged file has been moved away
+    if (!committed_) {  // after success all of this has been moved away
       for (const Item& it : items_)
         if (it.stagedCreated) fs_.RemoveFile(it.staged);
+      for (auto d = stagingDirs_.rbegin(); d != stagingDirs_.rend(); ++d) fs_.RemoveDir(*d);
+    }
     for (const auto& b : backups_) fs_.RemoveFile(b.first);
+    if (!newTree_.empty()) fs_.RemoveDir(newTree_);
     fs_.RemoveDir(staging_);
     staging_.clear();
+  }
+
+  // Last resort when something placed cannot be moved back: remove it.
+  void RemoveFromDestination(const std::string& staged, const std::string& placed) {
+    if (newTree_.empty() || staged.compare(0, newTree_.size() + 1, newTree_ + "/") != 0) {
+      fs_.RemoveFile(placed);
+      return;
+    }
+    std::string top = staged.substr(newTree_.size() + 1);  // a whole new tree
+    for (const Item& it : items_)
+      if (it.stagedCreated && Top(it.rel) == top) fs_.RemoveFile(Join(folder_, it.rel));
+    for (auto d = dirs_.rbegin(); d != dirs_.rend(); ++d)
+      if (Top(*d) == top) fs_.RemoveDir(Join(folder_, *d));
   }
 
   FileSystem& fs_;
@@ -360,6 +423,10 @@ class Extraction {
   std::vector<Item> items_;
   std::set<std::string> dirs_;
   std::set<std::string> topLevel_;  // folded first parts of all planned paths
+  std::set<std::string> newTops_;   // first parts that start a new tree
+  std::set<std::string> mergedTops_;
+  std::string newTree_;             // staging copy of the new trees
+  std::vector<std::string> stagingDirs_;
   std::string staging_;
   std::vector<std::string> createdDirs_;
   std::vector<std::pair<std::string, std::string>> placed_;   // staged, target
