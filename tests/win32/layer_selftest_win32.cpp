@@ -389,6 +389,28 @@ void TestGadgetWindow() {
   CHECK(scan.count == 4);
   CHECK(scan.good == 4);
 
+  // The hand pointer over the four buttons, the arrow elsewhere.
+  CHECK(TheLayer().handCursor != nullptr);
+  const auto cursorOver = [&](HWND w, int x, int y) {
+    POINT sp{x, y};
+    ClientToScreen(w, &sp);
+    SetCursorPos(sp.x, sp.y);
+    SetCursor(nullptr);
+    SendMessageW(w, WM_SETCURSOR, reinterpret_cast<WPARAM>(w), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    return GetCursor();
+  };
+  CHECK(cursorOver(close, 8, 8) == TheLayer().handCursor);
+  CHECK(cursorOver(thaw, 17, 23) == TheLayer().handCursor);
+  CHECK(cursorOver(ElementWindow(FormId::Main, "Picture1"), 40, 12) != TheLayer().handCursor);
+  CHECK(cursorOver(main, 50, 70) != TheLayer().handCursor);
+  SetCursorPos(1270, 10);
+  // The pointer moves above queue real mouse input; drop it, so that it
+  // cannot reach the gadget later in a different state.
+  Sleep(100);
+  MSG queued;
+  while (PeekMessageW(&queued, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+  }
+
   ui::Form& model = app.MainForm();
   // Press and release on b_hide: pressed look with capture, normal look, then
   // the click hides the window far left.
