@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The free-memory strip follows the machine while the gadget runs, stands still
 # while the settings window is open (the readouts are paused), and follows again
-# after its OK. A helper on the host allocates and frees 300 MB in turns so that
+# after its OK. While it is open, the settings window's own frame is checked too. A helper on the host allocates and frees 300 MB in turns so that
 # the free memory moves by more than the strip's last digit.
 source "$(dirname "$0")/lib.sh"
 e2e_setup ja_JP.UTF-8
@@ -48,6 +48,10 @@ click_client $BRACH_CENTER
 mouse_park
 FORM1=$(wait_window '^Form1$' 10) || e2e_fail "the settings button did not open the settings window ('Form1') within 10 s"
 sleep 0.5     # a tick that was already queued may still land
+# The settings window carries the same bevel along its own edges (191 x 65).
+screenshot "$FORM1" "$T/form1.png"
+e2e_expect_eq "settings window size" "191 65" "$(win_geometry "$FORM1" | cut -d' ' -f3,4)"
+e2e_expect_eq "settings window frame bevel" ok "$(img ring "$T/form1.png" | head -1)"
 paused=$(digits_now)
 e2e_log "paused at: $paused"
 for i in 1 2 3 4; do

@@ -10,7 +10,6 @@ e2e_setup ja_JP.UTF-8
 
 FALLBACK="$(twips_to_px 3000) $(twips_to_px 3700)"    # 200 247
 
-
 e2e_start
 read -r x y w h <<<"$E2E_FIRST_GEOM"
 e2e_expect_eq "window size" "191 95" "$w $h"
