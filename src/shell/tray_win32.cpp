@@ -56,9 +56,9 @@ void TrayAdd() {
     Shell_NotifyIconW(NIM_MODIFY, &d);
     return;
   }
-  Tray().shown = Shell_NotifyIconW(NIM_ADD, &d) != FALSE;
-  // Even when the shell is not there yet, the icon is wanted: it is added
-  // when the task bar announces itself.
+  Shell_NotifyIconW(NIM_ADD, &d);
+  // Wanted from now on, also when the shell is not there yet: the icon is
+  // added again when the task bar announces itself.
   Tray().shown = true;
 }
 
