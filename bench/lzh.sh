@@ -3,7 +3,9 @@
 # extraction harness against lha (lhasa) and bsdtar, extracting the same
 # archive to disk in the same run. For -lh5-, -lh6- and -lh7- archives of the
 # shared benchmark tree it prints wall time, MB/s of extracted data, the ratio
-# to the fastest peer (above 1.00 = faster than that peer) and peak RSS.
+# to the fastest peer (above 1.00 = faster than that peer), CPU time (user +
+# system) with its own ratio, and peak RSS. On a shared machine the wall time
+# swings with the other load; the CPU time is the steadier comparison.
 #
 # usage: bench/lzh.sh [HARNESS] [WORKDIR] [SIZE_MB] [RUNS]
 #   HARNESS  tarvex-extract (default: build/native/tarvex-extract)
@@ -36,10 +38,10 @@ for m in 6 7; do
 done
 TREE_BYTES=$(du -sb --apparent-size "$WORK/tree" | cut -f1)
 
-# run NAME ARCHIVE: best wall time (s) and its peak RSS (KB) over RUNS runs,
-# each into a fresh empty folder.
+# run NAME ARCHIVE: best wall time (s), the CPU time (s) and peak RSS (KB) of
+# that run, over RUNS runs, each into a fresh empty folder.
 run() {
-  tool=$1 archive=$2 best="" rss=""
+  tool=$1 archive=$2 best="" rss="" cpu=""
   i=0
   while [ $i -lt "$RUNS" ]; do
     out="$WORK/out-$tool"
@@ -50,27 +52,29 @@ run() {
       lha)    set -- sh -c 'cd "$1" && lha xq "$2"' sh "$out" "$archive" ;;
       bsdtar) set -- bsdtar -x -f "$archive" -C "$out" ;;
     esac
-    /usr/bin/time -f "%e %M" -o "$WORK/time.txt" "$@" >/dev/null 2>&1 || { echo "$tool failed on $archive" >&2; }
-    read -r t m < "$WORK/time.txt"
-    if [ -z "$best" ] || awk "BEGIN{exit !($t < $best)}"; then best=$t; rss=$m; fi
+    /usr/bin/time -f "%e %M %U %S" -o "$WORK/time.txt" "$@" >/dev/null 2>&1 || { echo "$tool failed on $archive" >&2; }
+    read -r t m u s < "$WORK/time.txt"
+    if [ -z "$best" ] || awk "BEGIN{exit !($t < $best)}"; then best=$t; rss=$m; cpu=$(awk "BEGIN{print $u + $s}"); fi
     i=$((i + 1))
   done
   # Check the output against the tree (content only).
   if ! diff -r -q "$WORK/tree" "$out/tree" >/dev/null 2>&1; then echo "  ($tool: output differs from the tree)" >&2; fi
   rm -rf "$out"
-  echo "$best $rss"
+  echo "$best $rss $cpu"
 }
 
-printf '%-8s %-8s %8s %9s %10s %9s\n' method tool wall_s MB/s vs_fastest peak_MB
+printf '%-8s %-8s %8s %9s %10s %8s %10s %9s\n' method tool wall_s MB/s vs_fastest cpu_s vs_fastest peak_MB
 for m in 5 6 7; do
   a="$WORK/bench_lh$m.lzh"
-  set -- $(run tarvex "$a"); tt=$1 tr=$2
-  set -- $(run lha "$a"); lt=$1 lr=$2
-  set -- $(run bsdtar "$a"); bt=$1 br=$2
+  set -- $(run tarvex "$a"); tt=$1 tr=$2 tc=$3
+  set -- $(run lha "$a"); lt=$1 lr=$2 lc=$3
+  set -- $(run bsdtar "$a"); bt=$1 br=$2 bc=$3
   fastest=$(awk "BEGIN{print ($lt < $bt) ? $lt : $bt}")
-  for row in "tarvex $tt $tr" "lha $lt $lr" "bsdtar $bt $br"; do
+  fastcpu=$(awk "BEGIN{print ($lc < $bc) ? $lc : $bc}")
+  for row in "tarvex $tt $tr $tc" "lha $lt $lr $lc" "bsdtar $bt $br $bc"; do
     set -- $row
-    awk -v m="-lh$m-" -v n="$1" -v t="$2" -v r="$3" -v b="$TREE_BYTES" -v f="$fastest" 'BEGIN{
-      printf "%-8s %-8s %8.2f %9.1f %10.2f %9.1f\n", m, n, t, (t > 0 ? b / 1e6 / t : 0), (t > 0 ? f / t : 0), r / 1024 }'
+    awk -v m="-lh$m-" -v n="$1" -v t="$2" -v r="$3" -v c="$4" -v b="$TREE_BYTES" -v f="$fastest" -v fc="$fastcpu" 'BEGIN{
+      printf "%-8s %-8s %8.2f %9.1f %10.2f %8.2f %10.2f %9.1f\n", m, n, t, (t > 0 ? b / 1e6 / t : 0), (t > 0 ? f / t : 0),
+             c, (c > 0 ? fc / c : 0), r / 1024 }'
   done
 done

@@ -1,7 +1,7 @@
 // Fuzz target for the LZH reader: headers, the search for an archive inside
-// other bytes, and every decoder, from memory. Inputs the reader accepts are
-// then run through Unlha into a fresh temporary folder, which must hold
-// nothing outside the destination afterwards.
+// other bytes, and every decoder, from memory. Some of the inputs the reader
+// accepts are then run through Unlha into a fresh temporary folder, which
+// must hold nothing outside the destination afterwards.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -96,6 +96,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const EntryInfo& e : reader.Entries()) declared += e.size;
   CountingSink sink;
   const Status s = reader.ExtractAll([&](std::size_t) { return &sink; });
-  if (s == Status::Ok && declared < (1u << 20) && reader.Entries().size() < 64) RunEngine(data, size);
+  // The engine run touches the disk and is slow; it is given one accepted
+  // input in eight (chosen by content, so a crash reproduces).
+  std::uint32_t h = 2166136261u;
+  for (std::size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 16777619u;
+  if (s == Status::Ok && declared < (1u << 20) && reader.Entries().size() < 64 && h % 8 == 0)
+    RunEngine(data, size);
   return 0;
 }
