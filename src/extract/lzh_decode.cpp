@@ -35,14 +35,19 @@ Method MethodFromId(const std::uint8_t* id) {
 
 namespace {
 
+// Byte-at-a-time table, and seven more for eight bytes per step: t[k][i] is
+// the CRC of byte i followed by k zero bytes.
 struct CrcTable {
-  std::uint16_t t[256];
+  std::uint16_t t[8][256];
   CrcTable() {
     for (unsigned i = 0; i < 256; ++i) {
       unsigned c = i;
       for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xA001u : c >> 1;
-      t[i] = static_cast<std::uint16_t>(c);
+      t[0][i] = static_cast<std::uint16_t>(c);
     }
+    for (int k = 1; k < 8; ++k)
+      for (unsigned i = 0; i < 256; ++i)
+        t[k][i] = static_cast<std::uint16_t>((t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF]);
   }
 };
 const CrcTable kCrc;
@@ -153,26 +158,31 @@ class Window {
   static constexpr std::size_t kChunk = 256 * 1024;
   static constexpr std::size_t kSlack = 512;  // longest match plus wide-copy overrun
 
-  Window(std::size_t dict, const OutputFn& out) : dict_(dict), out_(out), buf_(dict + kChunk + kSlack) {
-    std::memset(buf_.data(), ' ', dict);
+  // The chunk need not be larger than the whole output (small files).
+  Window(std::size_t dict, std::uint64_t total, const OutputFn& out)
+      : dict_(dict),
+        chunk_(static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, total))),
+        out_(out),
+        buf_(new std::uint8_t[dict + chunk_ + kSlack]) {
+    std::memset(buf_.get(), ' ', dict);
     pos_ = flushed_ = dict;
   }
   // The dictionary as it stands before the first output byte; byte i is the
   // one dict-i positions back from the first output byte.
-  std::uint8_t* Preset() { return buf_.data(); }
+  std::uint8_t* Preset() { return buf_.get(); }
 
   // Makes room for one literal or match; false when the output refused data.
   inline bool Room() {
-    if (pos_ < dict_ + kChunk) return true;
+    if (pos_ < dict_ + chunk_) return true;
     if (!Flush()) return false;
-    std::memmove(buf_.data(), buf_.data() + pos_ - dict_, dict_);
+    std::memmove(buf_.get(), buf_.get() + pos_ - dict_, dict_);
     pos_ = flushed_ = dict_;
     return true;
   }
   inline void Put(std::uint8_t b) { buf_[pos_++] = b; }
   // Copies len (<= 256 + a few) bytes from dist (1..dict) bytes back.
   inline void Copy(std::size_t dist, std::size_t len) {
-    std::uint8_t* d = buf_.data() + pos_;
+    std::uint8_t* d = buf_.get() + pos_;
     const std::uint8_t* s = d - dist;
     if (dist >= 8) {
       for (std::size_t i = 0; i < len; i += 8) std::memcpy(d + i, s + i, 8);
@@ -182,15 +192,16 @@ class Window {
     pos_ += len;
   }
   bool Flush() {
-    const bool ok = pos_ == flushed_ || out_(buf_.data() + flushed_, pos_ - flushed_);
+    const bool ok = pos_ == flushed_ || out_(buf_.get() + flushed_, pos_ - flushed_);
     flushed_ = pos_;
     return ok;
   }
 
  private:
   std::size_t dict_;
+  std::size_t chunk_;
   const OutputFn& out_;
-  std::vector<std::uint8_t> buf_;
+  std::unique_ptr<std::uint8_t[]> buf_;  // not cleared: only written bytes are read
   std::size_t pos_, flushed_;
 };
 
@@ -635,7 +646,12 @@ Status CopyStored(InputFile& file, std::uint64_t offset, std::uint64_t packed, s
 }  // namespace
 
 std::uint16_t Crc16(std::uint16_t crc, const std::uint8_t* p, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) crc = static_cast<std::uint16_t>((crc >> 8) ^ kCrc.t[(crc ^ p[i]) & 0xFF]);
+  const auto& t = kCrc.t;
+  for (; n >= 8; n -= 8, p += 8) {
+    crc = static_cast<std::uint16_t>(t[7][(crc ^ p[0]) & 0xFF] ^ t[6][((crc >> 8) ^ p[1]) & 0xFF] ^ t[5][p[2]] ^
+                                     t[4][p[3]] ^ t[3][p[4]] ^ t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]]);
+  }
+  for (; n > 0; --n, ++p) crc = static_cast<std::uint16_t>((crc >> 8) ^ t[0][(crc ^ *p) & 0xFF]);
   return crc;
 }
 
@@ -656,7 +672,7 @@ Status Decode(Method method, InputFile& file, std::uint64_t offset, std::uint64_
   }
   if (originalSize == 0) return Status::Ok;
   auto in = std::make_unique<BitReader>(file, offset, packedSize);
-  Window w(dict, out);
+  Window w(dict, originalSize, out);
   Status st = Status::Ok;
   switch (method) {
     case Method::Lh1: st = DecodeLh1(*in, w, originalSize); break;
