@@ -101,7 +101,10 @@ e2e_boot_template() {
     mkdir -p "$E2E_WORK"
     (
         flock -w 300 9 || { echo "cannot lock $E2E_WORK/template.lock" >&2; exit 1; }
-        [ -f "$E2E_TEMPLATE/.booted" ] && exit 0
+        # A booted template is reused by later runs until Wine itself changes.
+        if [ -f "$E2E_TEMPLATE/.booted" ] && ! [ "$(readlink -f "$(command -v wineserver)")" -nt "$E2E_TEMPLATE/.booted" ]; then
+            exit 0
+        fi
         rm -rf "$E2E_TEMPLATE"
         mkdir -p "$E2E_TEMPLATE"
         local t0=$SECONDS
