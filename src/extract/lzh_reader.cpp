@@ -318,7 +318,7 @@ Status ParseHeader(InputFile& file, std::uint64_t offset, Member& m, bool* atEnd
   std::replace(raw.begin(), raw.end(), '\xFF', '/');
   // Names from MS-DOS archivers are all capitals (the file system had no
   // case); such plain-ASCII names are given in lower case, as is customary.
-  const bool fromDos = level == 0 ? osId != 'U' : level == 1 && (osId == 'M' || osId == 0);
+  const bool fromDos = level == 0 ? osId != 'U' : level == 1 && osId == 'M';
   if (fromDos && std::none_of(raw.begin(), raw.end(), [](char c) {
         return (c >= 'a' && c <= 'z') || static_cast<unsigned char>(c) >= 0x80;
       })) {

@@ -84,7 +84,10 @@ TEST(LzhHeaders, NamesKeepTheirBytesAndEncoding) {
   Spec sjisOnUnix = Stored(2, "\x93\xFA\x96\x7B.txt", "s");  // 日本 in CP932: not UTF-8
   sjisOnUnix.os = 'U';
   Spec utf8FromDos = Stored(2, "\xE6\x97\xA5.txt", "d");   // no claim of UTF-8
-  const Result r = ReadAll(Archive({dos, caps, unixCaps, utf8, sjisOnUnix, utf8FromDos}));
+  Spec dosL1 = Stored(1, "LONG.TXT", "1");
+  Spec javaL1 = Stored(1, "LONG.TXT", "2");
+  javaL1.os = '\0';
+  const Result r = ReadAll(Archive({dos, caps, unixCaps, utf8, sjisOnUnix, utf8FromDos, dosL1, javaL1}));
   ASSERT_EQ(r.extract, Status::Ok);
   EXPECT_EQ(r.entries[0].rawName, "DIR\\" + hyo + ".TXT");  // not all capitals: kept
   EXPECT_TRUE(r.entries[0].backslashIsSeparator);
@@ -94,6 +97,8 @@ TEST(LzhHeaders, NamesKeepTheirBytesAndEncoding) {
   EXPECT_EQ(r.entries[3].encoding, NameEncoding::Utf8);
   EXPECT_EQ(r.entries[4].encoding, NameEncoding::Cp932);
   EXPECT_EQ(r.entries[5].encoding, NameEncoding::Cp932);
+  EXPECT_EQ(r.entries[6].rawName, "long.txt");  // level 1 from MS-DOS
+  EXPECT_EQ(r.entries[7].rawName, "LONG.TXT");  // level 1 from elsewhere: as stored
 }
 
 TEST(LzhHeaders, LinksAndDirectoriesCarryNoData) {
