@@ -10,6 +10,9 @@
 # RUNS       timed runs per tool, interleaved (default 3); the best is kept
 # LZX_MB     environment: size of an extra LZX (2^21) benchmark cabinet
 #            written by tests/cab/cabgen.py (default 32; 0 skips it)
+# OUT_DIR    environment: where the tools extract to (default inside
+#            INPUTS_DIR); a tmpfs such as /dev/shm takes the disk's write-back
+#            out of the comparison on a busy machine
 #
 # Prints, per input and tool: best wall time, MB/s of extracted data, ratio
 # to the fastest peer's time (below 1.0 is faster) and peak RSS.
@@ -28,7 +31,8 @@ done
 if [ ! -f "$INPUTS/bench_mszip.cab" ]; then
   sh "$ROOT/../shared/bench/make-inputs.sh" "$INPUTS" 200
 fi
-WORK=$(mktemp -d "$INPUTS/cab_bench_XXXXXX")
+mkdir -p "${OUT_DIR:-$INPUTS}"
+WORK=$(mktemp -d "${OUT_DIR:-$INPUTS}/cab_bench_XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 
 # run TOOL CAB DEST -> prints "seconds rss_kb"

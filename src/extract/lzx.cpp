@@ -296,8 +296,11 @@ struct LzxDecoder::Impl {
     std::uint32_t src = (dst - dist) & ringMask;
     std::uint8_t* r = ring.data();
     if (dst + len <= ring.size() && src + len <= ring.size() && src < dst) {
-      if (dist >= len) {
-        std::memcpy(r + dst, r + src, len);
+      if (dist >= 8) {
+        // 8 bytes at a time: each piece reads bytes already written.
+        std::uint32_t k = 0;
+        for (; k + 8 <= len; k += 8) std::memcpy(r + dst + k, r + src + k, 8);
+        for (; k < len; ++k) r[dst + k] = r[src + k];
       } else {
         for (std::uint32_t k = 0; k < len; ++k) r[dst + k] = r[src + k];
       }
