@@ -297,7 +297,6 @@ Status ZipReader::Open(InputFile& file) {
     lay.compressedSize = csize;
     if (local > UINT64_MAX - delta) return Status::Corrupt;
     lay.localOffset = local + delta;
-    if (info.isDirectory && usize != 0) lay.compressedSize = csize;  // data ignored, range still checked
     if (method == 0 && !info.isDirectory && csize != usize) return Status::Corrupt;
     entries_.push_back(std::move(info));
     names_.push_back(std::move(centralName));
