@@ -68,6 +68,16 @@ drag_from() {
     sleep 0.2
     xdotool mouseup "$5"
 }
+# end_press: a click where the pointer is (on the gadget, right after a drag), without
+# moving. Under Wine with a window manager a move loop entered from a mouse move leaves
+# Wine believing the left button is still held until the next press, so the next pointer
+# move over the gadget starts another drag (test_settings_drag_release.sh checks that on
+# its own); tests that are about something else call this after a drag so that their
+# later steps start clean.
+end_press() {
+    xdotool click 1
+    sleep 0.3
+}
 # moved_near X0 Y0 DX DY: the window's top-left is within 2 px of X0+DX,Y0+DY (the
 # nudge before the move loop may or may not count).
 moved_near() {
@@ -228,6 +238,14 @@ wait_msgbox() {
         sleep 0.2
     done
     return 1
+}
+# e2e2_dump NAME: keeps a picture of the screen and the window list in $T for a
+# failure message (the scratch dir is kept when a test fails).
+e2e2_dump() {
+    screenshot_root "$T/$1.png"
+    wintool list >"$T/$1.windows.txt" 2>&1
+    { kill -0 "$PID" 2>/dev/null && echo "program running" || echo "program gone"; } >>"$T/$1.windows.txt"
+    echo "state kept in $T/$1.png and $T/$1.windows.txt" >&2
 }
 # no_msgbox: no message box of the program is visible.
 no_msgbox() {

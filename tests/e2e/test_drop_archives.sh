@@ -53,13 +53,13 @@ drop_and_pick() {
     local what=$1 folder=$2
     shift 2
     drop_on b_thaw "$@" >/dev/null || e2e_fail "the drop of $what was not delivered"
-    wait_picker 15 >/dev/null || e2e_fail "no folder picker after the drop of $what"
+    wait_picker 15 >/dev/null || { e2e2_dump no-picker; e2e_fail "no folder picker after the drop of $what"; }
     picker_choose "$folder" || e2e_fail "could not pick $folder for $what"
 }
 # expect_success WHAT FOLDER: the success box with the folder; closes it.
 expect_success() {
     local mb
-    mb=$(wait_msgbox 60) || e2e_fail "no result box after the drop of $1"
+    mb=$(wait_msgbox 60) || { e2e2_dump no-box; e2e_fail "no result box after the drop of $1"; }
     expect_text "success box text for $1" "$(crlf "$SUCCESS1" "$SUCCESS2" "$(desktop_win "$2")")" "$(msgbox_text "$mb")"
     e2e_expect_eq "success box icon for $1" information "$(msgbox_icon "$mb")"
     msgbox_answer "$mb" 1 || e2e_fail "the result box for $1 did not close"
@@ -98,7 +98,7 @@ overwrite_round() {
     local mb
     printf 'changed\n' >"$E2E_DESKTOP/zipout/readme.txt"
     drop_and_pick "a.zip onto zipout" zipout "$F/a.zip"
-    mb=$(wait_msgbox 60) || e2e_fail "no box after dropping onto an earlier extraction"
+    mb=$(wait_msgbox 60) || { e2e2_dump no-question; e2e_fail "no box after dropping onto an earlier extraction"; }
     expect_text "overwrite question text" "$(question "$2")" "$(msgbox_text "$mb")"
     e2e_expect_eq "overwrite question buttons (Yes, No, Cancel)" "2 6 7" \
         "$(msgbox_buttons "$mb" | cut -d: -f1 | sort -n | tr '\n' ' ' | sed 's/ $//')"

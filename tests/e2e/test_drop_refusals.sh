@@ -40,7 +40,7 @@ drop_and_pick() {
     local what=$1 folder=$2
     shift 2
     drop_on b_thaw "$@" >/dev/null || e2e_fail "the drop of $what was not delivered"
-    wait_picker 15 >/dev/null || e2e_fail "no folder picker after the drop of $what"
+    wait_picker 15 >/dev/null || { e2e2_dump no-picker; e2e_fail "no folder picker after the drop of $what"; }
     picker_choose "$folder" || e2e_fail "could not pick $folder for $what"
 }
 FAILURE=$(crlf '解凍は失敗しました。' '--考えられる原因--' '・ZIP,CAB,LZH形式の書庫ファイルではない。' \
@@ -48,7 +48,7 @@ FAILURE=$(crlf '解凍は失敗しました。' '--考えられる原因--' '・
 # expect_failure WHAT: the failure box with its five lines and the warning icon.
 expect_failure() {
     local mb
-    mb=$(wait_msgbox 60) || e2e_fail "no result box after the drop of $1"
+    mb=$(wait_msgbox 60) || { e2e2_dump no-box; e2e_fail "no result box after the drop of $1"; }
     expect_text "failure box text for $1" "$FAILURE" "$(msgbox_text "$mb")"
     e2e_expect_eq "failure box icon for $1" warning "$(msgbox_icon "$mb")"
     e2e_expect_eq "failure box buttons for $1" "1:OK" "$(msgbox_buttons "$mb")"

@@ -54,6 +54,7 @@ WID=$(wait_window "^${TITLE}\$" 20) || e2e_fail "no X window for the second run"
 wait_status_empty 15 || e2e_fail "the second run's status line never emptied"
 drag_from "$BODY_X" "$BODY_Y" 40 50 1
 wait_until 10 moved_near 0 0 40 50 || e2e_fail "the drag in the second run ended at $(main_rect)"
+end_press
 mouse_park
 tray_click || e2e_fail "cannot click the tray icon after the drag"
 e2e_check "a tray click while shown returns to the last hide position (0,0)" wait_main_rect "0 0 191 95" 10
