@@ -190,13 +190,13 @@ readout_sig() {
     screenshot "$WID" "$T/.sig.png" || return 1
     convert "$T/.sig.png" -crop 89x64+4+5 +repage rgb:- 2>/dev/null | md5sum | cut -c1-32
 }
-# mem_churn_start: keeps the free physical memory moving (allocates and frees 256 MB
+# mem_churn_start: keeps the free physical memory moving (allocates and frees 64 MB
 # twice a second) so that a running memory meter changes its digits at every tick.
 mem_churn_start() {
     e2e_bg python3 -c '
 import time
 while True:
-    b = bytearray(b"\x01") * (256 << 20)
+    b = bytearray(b"\x01") * (64 << 20)
     time.sleep(0.25)
     del b
     time.sleep(0.25)
