@@ -9,6 +9,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <unistd.h>
 
 #include "extract/archiver.h"
 #include "lzh_support.h"
@@ -51,11 +52,15 @@ class JlhaArchives : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (std::system("command -v jlha >/dev/null 2>&1") != 0) return;
-    dir_ = fs::path(TARVEX_BINARY_DIR) / "lzh-test-tmp" / "jlha";
+    // One folder per process: CTest may run these tests side by side.
+    dir_ = fs::path(TARVEX_BINARY_DIR) / "lzh-test-tmp" / ("jlha-" + std::to_string(getpid()));
     fs::remove_all(dir_);
     tree_ = MakeTree();
     for (const auto& [name, data] : tree_) WriteFile(dir_ / name, data);
     available_ = true;
+  }
+  static void TearDownTestSuite() {
+    if (!dir_.empty()) fs::remove_all(dir_);
   }
   // Makes an archive with jlha options like "a1o6"; returns its bytes.
   static std::string Make(const std::string& options) {
@@ -157,7 +162,7 @@ TEST(LzhDecoders, HugeDeclaredSizeWithLittleDataFailsQuickly) {
 // project cannot share one misreading of the format.
 TEST(LzhPeer, LhasaReadsTheHandMadeHeadersAlike) {
   if (std::system("command -v lha >/dev/null 2>&1") != 0) GTEST_SKIP() << "lha not installed";
-  const fs::path dir = fs::path(TARVEX_BINARY_DIR) / "lzh-test-tmp" / "peer";
+  const fs::path dir = fs::path(TARVEX_BINARY_DIR) / "lzh-test-tmp" / ("peer-" + std::to_string(getpid()));
   for (int level = 0; level <= 3; ++level) {
     SCOPED_TRACE(level);
     // Level 0 names carry their folders with '\\'; the others use the folder
@@ -177,6 +182,7 @@ TEST(LzhPeer, LhasaReadsTheHandMadeHeadersAlike) {
     ASSERT_EQ(mine.extract, Status::Ok);
     EXPECT_EQ(mine.entries[0].rawName, level == 0 ? "dir\\sub\\f.txt" : "dir/sub/f.txt");
   }
+  fs::remove_all(dir);
 }
 
 class AnswerYes : public ExtractHost {
