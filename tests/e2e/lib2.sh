@@ -69,11 +69,11 @@ drag_from() {
     xdotool mouseup "$5"
 }
 # end_press: a click where the pointer is (on the gadget, right after a drag), without
-# moving. Under Wine with a window manager a move loop entered from a mouse move leaves
-# Wine believing the left button is still held until the next press, so the next pointer
-# move over the gadget starts another drag (test_settings_drag_release.sh checks that on
-# its own); tests that are about something else call this after a drag so that their
-# later steps start clean.
+# moving. Under Wine with a window manager, mouse moves keep reaching the gadget while the
+# window manager moves it; a program that starts a drag on each of them nests move loops,
+# and the gadget then follows the pointer until the next press.
+# test_settings_drag_release.sh checks exactly that; the tests that are about something
+# else call this after a drag so that such a fault shows in one place only.
 end_press() {
     xdotool click 1
     sleep 0.3

@@ -3,11 +3,10 @@
 # screen leaves the gadget where it is, and after a grip drag the very next pointer move
 # over the body stores the new place.
 #
-# Under Wine 8 with openbox a move loop that is entered from a mouse move (as the drag
-# is: it starts at the first move with the left button held) leaves Wine believing the
-# left button is still down until the next press: the next pointer move over the gadget
-# starts another drag, and a press anywhere on the screen lands on the gadget. Without a
-# window manager, or with a loop entered from the press itself, this does not happen.
+# Under Wine with a window manager the window manager moves the window, and mouse moves
+# keep reaching the gadget meanwhile; a drag started again on each of them leaves the
+# gadget following the pointer after the release, so that the next press anywhere on
+# the screen drags it there.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/lib2.sh"
 
