@@ -4,9 +4,10 @@
 // changes the destination (the extraction must be all-or-nothing).
 //
 // Short run (CTest, tests/extract/fuzz_smoke.sh): 25 seconds.
-// Long run, e.g. ten million executions on one core:
-//   build/fuzz/fuzz_zip -runs=10000000 -timeout=20 -rss_limit_mb=2048 \
-//       -max_len=65536 fuzz-work/ <seed folder with the corpus ZIPs>
+// Long run, e.g. ten million executions on one core, from a scratch folder
+// (the target extracts into a "tarvex-fuzz-*" folder it makes there):
+//   mkdir -p /tmp/zipfuzz/corpus && cd /tmp/zipfuzz && REPO/build/fuzz/fuzz_zip -runs=10000000 -timeout=20 \
+//       -rss_limit_mb=2048 -max_len=65536 corpus/ <folder with the corpus ZIPs>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -57,7 +58,9 @@ std::string Listing(const fs::path& root) {
 
 const fs::path& Parent() {
   static fs::path parent = [] {
-    std::string t = (fs::temp_directory_path() / "tarvex-fuzz-XXXXXX").string();
+    // In the working folder, where the run's other files go too (libFuzzer
+    // ends without running exit handlers, so the caller removes it).
+    std::string t = (fs::current_path() / "tarvex-fuzz-XXXXXX").string();
     fs::path p = mkdtemp(t.data());
     return p;
   }();
