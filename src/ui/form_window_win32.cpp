@@ -171,24 +171,98 @@ bool IsMouseMessage(UINT msg) {
 }
 
 // Double-buffered paint of a form or picture box and its windowless elements.
-void Paint(HWND hwnd, const Binding& bind) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(hwnd, &ps);
+// One off-screen picture per window, kept from paint to paint (a new memory
+// DC per paint costs a font realisation each time).
+struct Offscreen {
+  HDC dc = nullptr;
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ oldBitmap = nullptr;
+  SIZE size{0, 0};
+};
+std::map<HWND, Offscreen>& Offscreens() {
+  static std::map<HWND, Offscreen> o;
+  return o;
+}
+
+void ReleaseOffscreen(HWND hwnd) {
+  auto it = Offscreens().find(hwnd);
+  if (it == Offscreens().end()) return;
+  SelectObject(it->second.dc, it->second.oldBitmap);
+  DeleteObject(it->second.bitmap);
+  DeleteDC(it->second.dc);
+  Offscreens().erase(it);
+}
+
+// Composes the container's whole picture off screen and copies the part
+// `area` to dc, so nothing flickers.
+void Compose(HWND hwnd, const Binding& bind, HDC dc, const RECT& area) {
   RECT client;
   GetClientRect(hwnd, &client);
   const ui::Form* form = Model(bind.form);
-  if (form && client.right > 0 && client.bottom > 0) {
-    HDC mem = CreateCompatibleDC(dc);
-    HBITMAP bmp = CreateCompatibleBitmap(dc, client.right, client.bottom);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    PaintContainer(mem, *form, bind.element, client, Window(bind.form));
-    BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-           ps.rcPaint.bottom - ps.rcPaint.top, mem, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-    SelectObject(mem, old);
-    DeleteObject(bmp);
-    DeleteDC(mem);
+  if (!form || client.right <= 0 || client.bottom <= 0) return;
+  Offscreen& off = Offscreens()[hwnd];
+  if (!off.dc || off.size.cx != client.right || off.size.cy != client.bottom) {
+    if (off.dc) ReleaseOffscreen(hwnd);
+    Offscreen& fresh = Offscreens()[hwnd];
+    fresh.dc = CreateCompatibleDC(dc);
+    fresh.bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
+    fresh.oldBitmap = SelectObject(fresh.dc, fresh.bitmap);
+    fresh.size = {client.right, client.bottom};
   }
+  HDC mem = Offscreens()[hwnd].dc;
+  PaintContainer(mem, *form, bind.element, client, Window(bind.form));
+  BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, mem, area.left, area.top,
+         SRCCOPY);
+}
+
+void Paint(HWND hwnd, const Binding& bind) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd, &ps);
+  Compose(hwnd, bind, dc, ps.rcPaint);
   EndPaint(hwnd, &ps);
+}
+
+// Changes made by a timer tick are drawn straight away at the end of the
+// tick, through the window's own DC, instead of being queued as invalid
+// areas for WM_PAINT: the readouts change five times a second, and the paint
+// message round trip costs several times the drawing itself (under Wine it
+// was most of the gadget's CPU). Areas exposed by other windows still come
+// through WM_PAINT as usual.
+struct TickPaint {
+  bool active = false;
+  std::map<HWND, RECT> pending;  // container window -> union of changed areas
+};
+TickPaint& TickPainting() {
+  static TickPaint t;
+  return t;
+}
+
+void DeferOrInvalidate(HWND container, const RECT& r) {
+  TickPaint& t = TickPainting();
+  if (!t.active) {
+    InvalidateRect(container, &r, FALSE);
+    return;
+  }
+  auto [it, fresh] = t.pending.try_emplace(container, r);
+  if (!fresh) UnionRect(&it->second, &it->second, &r);
+}
+
+void FlushTickPaint() {
+  TickPaint& t = TickPainting();
+  t.active = false;
+  std::map<HWND, RECT> pending;
+  pending.swap(t.pending);
+  for (const auto& [hwnd, area] : pending) {
+    const Binding* bind = BindingOf(hwnd);
+    if (!bind || !IsWindowVisible(hwnd)) continue;
+    HDC dc = GetDC(hwnd);
+    if (!dc) {
+      InvalidateRect(hwnd, &area, FALSE);
+      continue;
+    }
+    Compose(hwnd, *bind, dc, area);
+    ReleaseDC(hwnd, dc);
+  }
 }
 
 // Position and size of a picture box's child window: its bitmap's size for
@@ -268,7 +342,10 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
       return 0;
     }
     case WM_DROPFILES: DeliverDrop(hwnd, bind, reinterpret_cast<HDROP>(wParam)); return 0;
-    case WM_NCDESTROY: Bindings().erase(hwnd); break;
+    case WM_NCDESTROY:
+      ReleaseOffscreen(hwnd);
+      Bindings().erase(hwnd);
+      break;
   }
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -299,7 +376,11 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT: Paint(hwnd, bind); return 0;
     case WM_TIMER: {
       const std::string name = TimerName(bind.form, wParam);
-      if (!name.empty() && app) app->OnTimer(bind.form, name);
+      if (!name.empty() && app) {
+        TickPainting().active = true;
+        app->OnTimer(bind.form, name);
+        FlushTickPaint();
+      }
       return 0;
     }
     case WM_SETCURSOR: {
@@ -351,6 +432,7 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_NCDESTROY: {
+      ReleaseOffscreen(hwnd);
       Bindings().erase(hwnd);
       FormWindow& fw = Window(bind.form);
       if (fw.hwnd == hwnd) {
@@ -485,9 +567,9 @@ void InvalidateElement(FormId formId, std::string_view element) {
     container = it->second;
   }
   const RECT now = ElementRect(*e);
-  InvalidateRect(container, &now, FALSE);
+  DeferOrInvalidate(container, now);
   auto old = fw.drawn.find(element);
-  if (old != fw.drawn.end() && !EqualRect(&old->second, &now)) InvalidateRect(container, &old->second, FALSE);
+  if (old != fw.drawn.end() && !EqualRect(&old->second, &now)) DeferOrInvalidate(container, old->second);
 }
 
 HWND ElementWindow(FormId form, std::string_view element) {

@@ -10,11 +10,18 @@
 namespace tarvex::win32 {
 namespace {
 
+// A loaded picture, kept selected into memory DCs of its own for its whole
+// life: painting is then only BitBlt between DCs. Selecting a bitmap into a
+// DC realises the DC's font again, which under Wine reads the X resource
+// files each time; the readouts repaint five times a second.
 struct Picture {
   bool loaded = false;
   HBITMAP bitmap = nullptr;
   HICON icon = nullptr;
   SIZE size{0, 0};
+  HDC colorDC = nullptr;  // the bitmap, or the icon's colour plane (black where transparent)
+  HDC maskDC = nullptr;   // icons: the 1-bit mask (1 = transparent)
+  HBITMAP iconColor = nullptr, iconMask = nullptr;
 };
 
 std::map<int, Picture>& Cache() {
@@ -49,11 +56,26 @@ const Picture& Load(Asset a) {
     slot.icon = static_cast<HICON>(
         LoadImageW(inst, MAKEINTRESOURCEW(static_cast<int>(a)), IMAGE_ICON, s.cx, s.cy, LR_DEFAULTCOLOR));
     if (slot.icon) slot.size = s;
+    ICONINFO ii{};
+    if (slot.icon && GetIconInfo(slot.icon, &ii)) {
+      slot.iconColor = ii.hbmColor;
+      slot.iconMask = ii.hbmMask;
+      if (slot.iconColor && slot.iconMask) {
+        slot.colorDC = CreateCompatibleDC(nullptr);
+        slot.maskDC = CreateCompatibleDC(nullptr);
+        SelectObject(slot.colorDC, slot.iconColor);
+        SelectObject(slot.maskDC, slot.iconMask);
+      }
+    }
   } else {
     slot.bitmap = static_cast<HBITMAP>(
         LoadImageW(inst, MAKEINTRESOURCEW(static_cast<int>(a)), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     BITMAP bm{};
     if (slot.bitmap && GetObjectW(slot.bitmap, sizeof bm, &bm)) slot.size = {bm.bmWidth, std::abs(bm.bmHeight)};
+    if (slot.bitmap) {
+      slot.colorDC = CreateCompatibleDC(nullptr);
+      SelectObject(slot.colorDC, slot.bitmap);
+    }
   }
   return slot;
 }
@@ -142,20 +164,24 @@ void DrawPicture(HDC dc, Asset a, int x, int y, int w, int h, bool stretch) {
     h = p.size.cy;
   }
   if (w <= 0 || h <= 0) return;
-  if (p.icon) {
-    // Colour image through the mask: unlit pixels leave the background as it is.
+  if (p.icon && p.maskDC && w == p.size.cx && h == p.size.cy) {
+    // Colour image through the mask: AND the mask (transparent pixels keep
+    // the background, opaque ones go black), then OR the colour plane.
+    const COLORREF text = SetTextColor(dc, RGB(0, 0, 0));
+    const COLORREF back = SetBkColor(dc, RGB(255, 255, 255));
+    BitBlt(dc, x, y, w, h, p.maskDC, 0, 0, SRCAND);
+    BitBlt(dc, x, y, w, h, p.colorDC, 0, 0, SRCPAINT);
+    SetTextColor(dc, text);
+    SetBkColor(dc, back);
+  } else if (p.icon) {
     DrawIconEx(dc, x, y, p.icon, w, h, 0, nullptr, DI_NORMAL);
-  } else if (p.bitmap) {
-    HDC src = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(src, p.bitmap);
+  } else if (p.colorDC) {
     if (w == p.size.cx && h == p.size.cy) {
-      BitBlt(dc, x, y, w, h, src, 0, 0, SRCCOPY);
+      BitBlt(dc, x, y, w, h, p.colorDC, 0, 0, SRCCOPY);
     } else {
       SetStretchBltMode(dc, COLORONCOLOR);  // nearest pixel: the frame tones stay exact
-      StretchBlt(dc, x, y, w, h, src, 0, 0, p.size.cx, p.size.cy, SRCCOPY);
+      StretchBlt(dc, x, y, w, h, p.colorDC, 0, 0, p.size.cx, p.size.cy, SRCCOPY);
     }
-    SelectObject(src, old);
-    DeleteDC(src);
   }
 }
 
@@ -236,6 +262,10 @@ std::string HitTestElement(const ui::Form& form, std::string_view container, POI
 
 void ReleasePictures() {
   for (auto& [id, p] : Cache()) {
+    if (p.colorDC) DeleteDC(p.colorDC);
+    if (p.maskDC) DeleteDC(p.maskDC);
+    if (p.iconColor) DeleteObject(p.iconColor);
+    if (p.iconMask) DeleteObject(p.iconMask);
     if (p.icon) DestroyIcon(p.icon);
     if (p.bitmap) DeleteObject(p.bitmap);
   }
