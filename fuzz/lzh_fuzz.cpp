@@ -54,11 +54,16 @@ class Yes : public ExtractHost {
 
 void RunEngine(const std::uint8_t* data, std::size_t size) {
   namespace fs = std::filesystem;
+  // The scratch folder's name lives in a plain array so that the exit
+  // handler that removes the folder never sees a destroyed object.
+  static char rootName[] = "/tmp/lzh_fuzz_XXXXXX";
   static const fs::path root = [] {
-    char tmpl[] = "/tmp/lzh_fuzz_XXXXXX";
-    const char* d = mkdtemp(tmpl);
-    if (!d) std::abort();
-    return fs::path(d);
+    if (!mkdtemp(rootName)) std::abort();
+    std::atexit([] {
+      std::error_code ignored;
+      fs::remove_all(rootName, ignored);
+    });
+    return fs::path(rootName);
   }();
   const fs::path work = root / "w";
   fs::remove_all(work);
