@@ -15,11 +15,13 @@ if [ "$what" = all ] || [ "$what" = win ]; then
   cmake --build build/win -j "$jobs"
 fi
 if [ "$what" = all ] || [ "$what" = native ]; then
-  cmake -S . -B build/native "${gen[@]}" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build build/native -j "$jobs"
+  # The fuzz targets first: the native build registers their short runs as
+  # tests when it finds them.
   if command -v clang++ >/dev/null; then
     cmake -S . -B build/fuzz "${gen[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEX_FUZZ=ON \
           -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
     cmake --build build/fuzz -j "$jobs"
   fi
+  cmake -S . -B build/native "${gen[@]}" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build build/native -j "$jobs"
 fi
