@@ -314,6 +314,18 @@ void DeliverDrop(HWND hwnd, const Binding& bind, HDROP drop) {
   if (App* app = TheLayer().app) app->OnDrop(bind.form, bind.element, paths, n > 0);
 }
 
+// Another window took the mouse capture (a dialog, the system): the press
+// that set it will never see its release here.
+void ForgetLostCapture(HWND hwnd, const Binding& bind, HWND newOwner) {
+  FormWindow& fw = Window(bind.form);
+  if (fw.captured && fw.captureWindow == hwnd && newOwner != hwnd) {
+    fw.captured = false;
+    fw.captureWindow = nullptr;
+    fw.captureElement.clear();
+    fw.pressedButtons = 0;
+  }
+}
+
 LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   const Binding* found = BindingOf(hwnd);
   if (!found) return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -331,16 +343,7 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
       if (handled) return TRUE;
       break;
     }
-    case WM_CAPTURECHANGED: {
-      FormWindow& fw = Window(bind.form);
-      if (fw.captured && fw.captureWindow == hwnd && reinterpret_cast<HWND>(lParam) != hwnd) {
-        fw.captured = false;
-        fw.captureWindow = nullptr;
-        fw.captureElement.clear();
-        fw.pressedButtons = 0;
-      }
-      return 0;
-    }
+    case WM_CAPTURECHANGED: ForgetLostCapture(hwnd, bind, reinterpret_cast<HWND>(lParam)); return 0;
     case WM_DROPFILES: DeliverDrop(hwnd, bind, reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_NCDESTROY:
       ReleaseOffscreen(hwnd);
@@ -391,16 +394,7 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     }
-    case WM_CAPTURECHANGED: {
-      FormWindow& fw = Window(bind.form);
-      if (fw.captured && fw.captureWindow == hwnd && reinterpret_cast<HWND>(lParam) != hwnd) {
-        fw.captured = false;
-        fw.captureWindow = nullptr;
-        fw.captureElement.clear();
-        fw.pressedButtons = 0;
-      }
-      return 0;
-    }
+    case WM_CAPTURECHANGED: ForgetLostCapture(hwnd, bind, reinterpret_cast<HWND>(lParam)); return 0;
     case WM_WINDOWPOSCHANGED: {
       const auto* wp = reinterpret_cast<const WINDOWPOS*>(lParam);
       if (!(wp->flags & SWP_NOMOVE)) ReportMove(hwnd, bind.form);
