@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace tarvex::extract {
@@ -29,18 +30,21 @@ class BitIn {
     buf_ = 0;
     count_ = 0;
   }
+  // Keeps at least 32 bits buffered: two 16-bit words are loaded at once
+  // while 4 input bytes remain, byte by byte (zeros past the end) after.
   void Refill() {
-    while (count_ <= 48) {
-      std::uint64_t w = 0;
-      if (loaded_ + 1 < size_) {
-        w = static_cast<std::uint64_t>(data_[loaded_]) | (static_cast<std::uint64_t>(data_[loaded_ + 1]) << 8);
-      } else if (loaded_ < size_) {
-        w = data_[loaded_];
-      }
-      loaded_ += 2;
-      buf_ |= w << (48 - count_);
-      count_ += 16;
+    if (count_ > 32) return;
+    std::uint32_t w;
+    if (loaded_ + 4 <= size_) {
+      const std::uint8_t* p = data_ + loaded_;
+      w = (static_cast<std::uint32_t>(p[1]) << 24) | (static_cast<std::uint32_t>(p[0]) << 16) |
+          (static_cast<std::uint32_t>(p[3]) << 8) | static_cast<std::uint32_t>(p[2]);
+    } else {
+      w = (Byte(loaded_ + 1) << 24) | (Byte(loaded_) << 16) | (Byte(loaded_ + 3) << 8) | Byte(loaded_ + 2);
     }
+    loaded_ += 4;
+    buf_ |= static_cast<std::uint64_t>(w) << (32 - count_);
+    count_ += 32;
   }
   // n <= 32; call Refill() first when fewer than n bits may be buffered.
   std::uint32_t Peek(int n) const { return n == 0 ? 0 : static_cast<std::uint32_t>(buf_ >> (64 - n)); }
@@ -73,6 +77,8 @@ class BitIn {
   std::size_t loaded_ = 0;
   std::uint64_t buf_ = 0;
   int count_ = 0;
+
+  std::uint32_t Byte(std::size_t i) const { return i < size_ ? data_[i] : 0u; }
 };
 
 // Canonical Huffman code (codes in order of length, then symbol), decoded
@@ -106,7 +112,7 @@ class Huffman {
       offs[len] = (len == 1) ? 0 : offs[len - 1] + count[len - 1];
       start_[len] = offs[len];
     }
-    std::fill(table_.begin(), table_.end(), 0u);
+    std::fill(table_.begin(), table_.end(), std::uint16_t{0});
     std::array<int, 17> next = first_;
     std::array<int, 17> fill = offs;
     for (int s = 0; s < n; ++s) {
@@ -116,7 +122,7 @@ class Huffman {
       int c = next[len]++;
       if (len <= tableBits_) {
         int shift = tableBits_ - len;
-        std::uint32_t entry = (static_cast<std::uint32_t>(s) << 8) | static_cast<std::uint32_t>(len);
+        const auto entry = static_cast<std::uint16_t>((s << 4) | len);
         std::size_t base = static_cast<std::size_t>(c) << shift;
         for (std::size_t k = 0; k < (std::size_t{1} << shift); ++k) table_[base + k] = entry;
       }
@@ -127,10 +133,10 @@ class Huffman {
   // The next symbol, or -1 when the bits form no code of this tree.
   int Decode(BitIn& in) const {
     in.Refill();
-    std::uint32_t e = table_[in.Peek(tableBits_)];
+    const std::uint32_t e = table_[in.Peek(tableBits_)];
     if (e != 0) {
-      in.Skip(static_cast<int>(e & 0xFF));
-      return static_cast<int>(e >> 8);
+      in.Skip(static_cast<int>(e & 0xF));
+      return static_cast<int>(e >> 4);
     }
     std::uint32_t bits = in.Peek(16);
     for (int len = tableBits_ + 1; len <= 16; ++len) {
@@ -146,7 +152,7 @@ class Huffman {
 
  private:
   int tableBits_;
-  std::vector<std::uint32_t> table_;
+  std::vector<std::uint16_t> table_;  // symbol << 4 | length; 0: a longer code
   std::vector<std::uint16_t> sorted_;
   std::array<int, 17> first_{};
   std::array<int, 17> count_{};
@@ -195,8 +201,8 @@ struct LzxDecoder::Impl {
   std::array<std::uint8_t, kMainMaxSymbols> mainLens{};
   std::array<std::uint8_t, kLengthSymbols> lengthLens{};
   std::array<std::uint8_t, kAlignedSymbols> alignedLens{};
-  Huffman mainTree{kMainMaxSymbols, 11};
-  Huffman lengthTree{kLengthSymbols, 10};
+  Huffman mainTree{kMainMaxSymbols, 12};
+  Huffman lengthTree{kLengthSymbols, 11};
   Huffman alignedTree{kAlignedSymbols, 7};
   Huffman pretree{kPretreeSymbols, 7};
 
@@ -289,84 +295,168 @@ struct LzxDecoder::Impl {
     }
   }
 
-  // Copies a match of len bytes at distance dist into the ring.
-  bool CopyMatch(std::uint32_t dist, std::uint32_t len) {
-    if (dist == 0 || dist > windowSize || dist > produced) return false;
-    std::uint32_t dst = static_cast<std::uint32_t>(produced) & ringMask;
-    std::uint32_t src = (dst - dist) & ringMask;
-    std::uint8_t* r = ring.data();
-    if (dst + len <= ring.size() && src + len <= ring.size() && src < dst) {
-      if (dist >= 8) {
-        // 8 bytes at a time: each piece reads bytes already written.
-        std::uint32_t k = 0;
-        for (; k + 8 <= len; k += 8) std::memcpy(r + dst + k, r + src + k, 8);
-        for (; k < len; ++k) r[dst + k] = r[src + k];
-      } else {
-        for (std::uint32_t k = 0; k < len; ++k) r[dst + k] = r[src + k];
+  // Copies a match of len bytes at distance dist (1..windowSize, checked by
+  // the caller) into the ring at pos.
+  void CopyMatch(std::uint8_t* r, std::uint32_t pos, std::uint32_t dist, std::uint32_t len) const {
+    const std::uint32_t size = ringMask + 1;
+    const std::uint32_t src = (pos - dist) & ringMask;
+    // gap: how far the source lies behind (dist) or, when it comes from the
+    // ring's far end, ahead of the destination.
+    const std::uint32_t gap = src < pos ? dist : src - pos;
+    if (gap >= 8 && src + len + 8 <= size && pos + len + 8 <= size) {
+      std::uint8_t* d = r + pos;
+      const std::uint8_t* s = r + src;
+      if (len <= 8) {
+        // One 8-byte store: the match's bytes from the source, the bytes
+        // after it written back as they are.
+        const std::uint64_t keep = ~std::uint64_t{0} << (8 * len - 1) << 1;
+        Store64(d, (Load64(s) & ~keep) | (Load64(d) & keep));
+        return;
       }
-    } else {
-      for (std::uint32_t k = 0; k < len; ++k) r[(dst + k) & ringMask] = r[(src + k) & ringMask];
+      // Each 8-byte piece reads bytes not written by this copy before it
+      // (the source is at least 8 bytes behind or ahead); the last piece is
+      // redone from len - 8, rewriting bytes with the same values.
+      std::uint32_t k = 0;
+      for (; k + 8 <= len; k += 8) Move8(d + k, s + k);
+      if (k < len) Move8(d + len - 8, s + len - 8);
+      return;
     }
-    produced += len;
-    return true;
+    if (src + len <= size && pos + len <= size) {
+      // No wrap: forward byte order gives the ring's meaning whether the
+      // source is a few bytes behind or a few bytes ahead.
+      std::uint8_t* d = r + pos;
+      const std::uint8_t* s = r + src;
+      if (dist == 1) {
+        std::memset(d, s[0], len);
+      } else {
+        for (std::uint32_t k = 0; k < len; ++k) d[k] = s[k];
+      }
+      return;
+    }
+    // Source or destination wraps around the ring end: byte by byte.
+    for (std::uint32_t k = 0; k < len; ++k) r[(pos + k) & ringMask] = r[(src + k) & ringMask];
+  }
+
+  static void Move8(std::uint8_t* d, const std::uint8_t* s) {
+    std::uint64_t v;
+    std::memcpy(&v, s, 8);
+    std::memcpy(d, &v, 8);
   }
 
   // Decodes symbols of a verbatim or aligned block until exactly `want`
   // bytes came out. A match may not run past the end of its block or of its
   // frame (compressors cut matches there, and reference readers refuse
-  // streams that do not).
+  // streams that do not). The hot state lives in locals for the loop.
+  //
+  // Symbols are decoded in batches, first into a short list of literals and
+  // matches (the bits never depend on the window), with the source of each
+  // match fetched ahead into the cache; then the list is played into the
+  // ring. Far matches then wait for memory once per batch rather than once
+  // per match.
   bool DecodeSymbols(BitIn& in, std::uint32_t want) {
-    const std::uint64_t goal = produced + want;
+    struct Token {
+      std::uint32_t len;   // match length, or the literal byte when dist is 0
+      std::uint32_t dist;  // 0 for a literal
+    };
+    constexpr int kBatch = 64;
+    Token toks[kBatch];
+    BitIn bits = in;
     const bool aligned = blockType == 2;
-    std::uint8_t* r = ring.data();
-    while (produced < goal) {
-      int sym = mainTree.Decode(in);
-      if (sym < 0) return false;
-      if (sym < kNumChars) {
-        r[static_cast<std::uint32_t>(produced) & ringMask] = static_cast<std::uint8_t>(sym);
-        ++produced;
-        continue;
-      }
-      sym -= kNumChars;
-      std::uint32_t len = static_cast<std::uint32_t>(sym & 7);
-      int slot = sym >> 3;
-      if (len == kPrimaryLengths) {
-        int l = lengthTree.Decode(in);
-        if (l < 0) return false;
-        len += static_cast<std::uint32_t>(l);
-      }
-      len += kMinMatch;
-      std::uint32_t dist;
-      if (slot == 0) {
-        dist = r0;
-      } else if (slot == 1) {
-        dist = r1;
-        r1 = r0;
-        r0 = dist;
-      } else if (slot == 2) {
-        dist = r2;
-        r2 = r0;
-        r0 = dist;
-      } else {
-        int extra = kSlots.extra[slot];
-        std::uint32_t off = kSlots.base[slot];
-        if (aligned && extra >= 3) {
-          off += in.Read(extra - 3) << 3;
-          int a = alignedTree.Decode(in);
-          if (a < 0) return false;
-          off += static_cast<std::uint32_t>(a);
-        } else if (extra > 0) {
-          off += in.Read(extra);
+    std::uint8_t* const r = ring.data();
+    const std::uint32_t mask = ringMask;
+    const std::uint32_t window = windowSize;
+    const Huffman& mainT = mainTree;
+    const Huffman& lengthT = lengthTree;
+    const Huffman& alignedT = alignedTree;
+    std::uint64_t done = produced;  // bytes decoded (planned) so far
+    const std::uint64_t goal = produced + want;
+    std::uint32_t pos = static_cast<std::uint32_t>(done) & mask;  // play position
+    std::uint32_t a0 = r0, a1 = r1, a2 = r2;
+    bool ok = true;
+    while (ok && done < goal) {
+      int n = 0;
+      std::uint32_t ahead = static_cast<std::uint32_t>(done) & mask;  // plan position
+      while (n < kBatch && done < goal) {
+        int sym = mainT.Decode(bits);
+        if (sym < kNumChars) {
+          if (sym < 0) {
+            ok = false;
+            break;
+          }
+          toks[n++] = Token{static_cast<std::uint32_t>(sym), 0};
+          ahead = (ahead + 1) & mask;
+          ++done;
+          continue;
         }
-        dist = off - 2;
-        r2 = r1;
-        r1 = r0;
-        r0 = dist;
+        sym -= kNumChars;
+        std::uint32_t len = static_cast<std::uint32_t>(sym & 7);
+        const int slot = sym >> 3;
+        if (len == kPrimaryLengths) {
+          int l = lengthT.Decode(bits);
+          if (l < 0) {
+            ok = false;
+            break;
+          }
+          len += static_cast<std::uint32_t>(l);
+        }
+        len += kMinMatch;
+        std::uint32_t dist;
+        if (slot == 0) {
+          dist = a0;
+        } else if (slot == 1) {
+          dist = a1;
+          a1 = a0;
+          a0 = dist;
+        } else if (slot == 2) {
+          dist = a2;
+          a2 = a0;
+          a0 = dist;
+        } else {
+          const int extra = kSlots.extra[slot];
+          std::uint32_t off = kSlots.base[slot];
+          if (aligned && extra >= 3) {
+            off += bits.Read(extra - 3) << 3;
+            int a = alignedT.Decode(bits);
+            if (a < 0) {
+              ok = false;
+              break;
+            }
+            off += static_cast<std::uint32_t>(a);
+          } else if (extra > 0) {
+            off += bits.Read(extra);
+          }
+          dist = off - 2;
+          a2 = a1;
+          a1 = a0;
+          a0 = dist;
+        }
+        if (dist == 0 || dist > window || dist > done || len > goal - done || bits.FarPastEnd()) {
+          ok = false;
+          break;
+        }
+        __builtin_prefetch(r + ((ahead - dist) & mask));
+        toks[n++] = Token{len, dist};
+        ahead = (ahead + len) & mask;
+        done += len;
       }
-      if (!CopyMatch(dist, len)) return false;
-      if (in.FarPastEnd()) return false;
+      // Play the batch (on damage, only what was checked before it).
+      for (int k = 0; k < n; ++k) {
+        const Token t = toks[k];
+        if (t.dist == 0) {
+          r[pos] = static_cast<std::uint8_t>(t.len);
+          pos = (pos + 1) & mask;
+        } else {
+          CopyMatch(r, pos, t.dist, t.len);
+          pos = (pos + t.len) & mask;
+        }
+      }
     }
-    return produced == goal;
+    in = bits;
+    produced = done;
+    r0 = a0;
+    r1 = a1;
+    r2 = a2;
+    return ok && done == goal;
   }
 
   bool DecodeFrame(const std::uint8_t* data, std::size_t size, std::uint8_t* out, std::size_t outSize) {
@@ -394,7 +484,7 @@ struct LzxDecoder::Impl {
         if (p > size || size - p < want) return false;
         std::uint32_t dst = static_cast<std::uint32_t>(produced) & ringMask;
         for (std::uint32_t k = 0; k < want;) {
-          std::uint32_t chunk = std::min<std::uint32_t>(want - k, static_cast<std::uint32_t>(ring.size()) - ((dst + k) & ringMask));
+          std::uint32_t chunk = std::min<std::uint32_t>(want - k, ringMask + 1 - ((dst + k) & ringMask));
           std::memcpy(ring.data() + ((dst + k) & ringMask), data + p + k, chunk);
           k += chunk;
         }
@@ -422,30 +512,81 @@ struct LzxDecoder::Impl {
   // The compressor replaced the relative target of every E8 (CALL) byte by an
   // absolute one; put the relative value back.
   void UndoCallTranslation(std::uint8_t* buf, std::size_t n) const {
-    const std::int64_t size = e8Size;
-    std::size_t i = 0;
-    const std::size_t end = n - 10;
-    while (i < end) {
-      if (buf[i] != 0xE8) {
-        const void* next = std::memchr(buf + i, 0xE8, end - i);
-        if (next == nullptr) break;
-        i = static_cast<std::size_t>(static_cast<const std::uint8_t*>(next) - buf);
+    const std::size_t end = n - 10;  // an E8 in the last 10 bytes is left alone
+    std::size_t base = 0;
+    unsigned skip = 0;  // leading bytes of this block that are an operand
+    // Whole blocks of 64 positions: a bit mask of the E8 bytes is made
+    // first (no dependence between its words), then walked; each E8 found
+    // hides the 4 bytes after it.
+    while (end - base >= 64) {
+      std::uint64_t m = 0;
+      for (int k = 0; k < 8; ++k) m |= E8Bits(Load64(buf + base + 8 * k)) << (8 * k);
+      m &= ~std::uint64_t{0} << skip;
+      skip = 0;
+      while (m != 0) {
+        const unsigned p = static_cast<unsigned>(std::countr_zero(m));
+        TranslateAt(buf, base + p);
+        if (p >= 59) {
+          skip = p + 5 - 64;
+          break;
+        }
+        m &= ~std::uint64_t{0} << (p + 5);
       }
-      std::int64_t cur = static_cast<std::int64_t>(frameStart + i);
-      std::int32_t abs = static_cast<std::int32_t>(static_cast<std::uint32_t>(buf[i + 1]) |
-                                                   (static_cast<std::uint32_t>(buf[i + 2]) << 8) |
-                                                   (static_cast<std::uint32_t>(buf[i + 3]) << 16) |
-                                                   (static_cast<std::uint32_t>(buf[i + 4]) << 24));
-      if (abs >= -cur && abs < size) {
-        std::int64_t rel = abs >= 0 ? abs - cur : abs + size;
-        std::uint32_t v = static_cast<std::uint32_t>(rel);
-        buf[i + 1] = static_cast<std::uint8_t>(v);
-        buf[i + 2] = static_cast<std::uint8_t>(v >> 8);
-        buf[i + 3] = static_cast<std::uint8_t>(v >> 16);
-        buf[i + 4] = static_cast<std::uint8_t>(v >> 24);
-      }
-      i += 5;
+      base += 64;
     }
+    for (std::size_t i = base + skip; i < end;) {
+      if (buf[i] == 0xE8) {
+        TranslateAt(buf, i);
+        i += 5;
+      } else {
+        ++i;
+      }
+    }
+  }
+
+  // One bit per byte of w (bit k for byte k) telling whether it is E8.
+  static std::uint64_t E8Bits(std::uint64_t w) {
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    const std::uint64_t x = w ^ 0xE8E8E8E8E8E8E8E8ull;  // zero bytes where E8
+    const std::uint64_t nonzero = ((x & kLow7) + kLow7) | x;
+    const std::uint64_t zero = ~nonzero & ~kLow7;      // bit 8k+7 set for zero bytes
+    return ((zero >> 7) * 0x0102040810204080ull) >> 56;  // gathered into 8 bits
+  }
+
+  // Turns the absolute target after the E8 at buf[i] back into a relative
+  // one; targets outside -position..e8Size were left alone by the
+  // compressor. Branch-free: such targets are written back unchanged.
+  void TranslateAt(std::uint8_t* buf, std::size_t i) const {
+    const std::int64_t cur = static_cast<std::int64_t>(frameStart + i);
+    const std::int32_t abs = static_cast<std::int32_t>(Load32(buf + i + 1));
+    // abs in -cur..e8Size-1  <=>  abs + cur in 0..e8Size+cur-1
+    const bool inRange = static_cast<std::uint64_t>(abs + cur) < e8Size + static_cast<std::uint64_t>(cur);
+    const std::int64_t rel = abs - (abs >= 0 ? cur : -static_cast<std::int64_t>(e8Size));
+    Store32(buf + i + 1, static_cast<std::uint32_t>(inRange ? rel : abs));
+  }
+
+  // Little-endian loads and stores of unaligned bytes.
+  static std::uint64_t Swap(std::uint64_t v) { return __builtin_bswap64(v); }
+  static std::uint32_t Swap(std::uint32_t v) { return __builtin_bswap32(v); }
+  static std::uint64_t Load64(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    if constexpr (std::endian::native == std::endian::big) v = Swap(v);
+    return v;
+  }
+  static void Store64(std::uint8_t* p, std::uint64_t v) {
+    if constexpr (std::endian::native == std::endian::big) v = Swap(v);
+    std::memcpy(p, &v, 8);
+  }
+  static std::uint32_t Load32(const std::uint8_t* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    if constexpr (std::endian::native == std::endian::big) v = Swap(v);
+    return v;
+  }
+  static void Store32(std::uint8_t* p, std::uint32_t v) {
+    if constexpr (std::endian::native == std::endian::big) v = Swap(v);
+    std::memcpy(p, &v, 4);
   }
 };
 
