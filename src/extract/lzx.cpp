@@ -4,6 +4,20 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <xmmintrin.h>
+#endif
+
+// A hint to fetch a match's source into the cache before it is copied.
+static inline void Prefetch(const void* p) {
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(p);
+#elif defined(_MSC_VER)
+  _mm_prefetch(static_cast<const char*>(p), _MM_HINT_T0);
+#else
+  (void)p;
+#endif
+}
 
 namespace tarvex::extract {
 
@@ -434,7 +448,7 @@ struct LzxDecoder::Impl {
           ok = false;
           break;
         }
-        __builtin_prefetch(r + ((ahead - dist) & mask));
+        Prefetch(r + ((ahead - dist) & mask));
         toks[n++] = Token{len, dist};
         ahead = (ahead + len) & mask;
         done += len;
@@ -566,8 +580,15 @@ struct LzxDecoder::Impl {
   }
 
   // Little-endian loads and stores of unaligned bytes.
-  static std::uint64_t Swap(std::uint64_t v) { return __builtin_bswap64(v); }
-  static std::uint32_t Swap(std::uint32_t v) { return __builtin_bswap32(v); }
+  static std::uint64_t Swap(std::uint64_t v) {
+    v = ((v & 0x00FF00FF00FF00FFull) << 8) | ((v >> 8) & 0x00FF00FF00FF00FFull);
+    v = ((v & 0x0000FFFF0000FFFFull) << 16) | ((v >> 16) & 0x0000FFFF0000FFFFull);
+    return (v << 32) | (v >> 32);
+  }
+  static std::uint32_t Swap(std::uint32_t v) {
+    v = ((v & 0x00FF00FFu) << 8) | ((v >> 8) & 0x00FF00FFu);
+    return (v << 16) | (v >> 16);
+  }
   static std::uint64_t Load64(const std::uint8_t* p) {
     std::uint64_t v;
     std::memcpy(&v, p, 8);
