@@ -26,13 +26,19 @@ fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Preparing the Wine prefix $WINEPREFIX (once, about 15 s)..."
     mkdir -p "$WINEPREFIX"
-    (unset DISPLAY; wineboot -i >/dev/null 2>&1; wineserver -w)
-    # Wine's Japanese short date is yyyy/M/d; a Japanese Windows uses yyyy/MM/dd,
-    # the format the date readout is laid out for. Set it once, in this prefix only.
-    case "${LANG:-}" in
-        ja_JP*) wine reg add 'HKCU\Control Panel\International' /v sShortDate /t REG_SZ \
-                    /d 'yyyy/MM/dd' /f >/dev/null 2>&1 || true ;;
-    esac
+    (
+        unset DISPLAY
+        wineboot -i >/dev/null 2>&1
+        # Wine's Japanese short date is yyyy/M/d; a Japanese Windows uses yyyy/MM/dd,
+        # the format the date readout is laid out for. Set it once, in this prefix only.
+        case "${LANG:-}" in
+            ja_JP*) wine reg add 'HKCU\Control Panel\International' /v sShortDate /t REG_SZ \
+                        /d 'yyyy/MM/dd' /f >/dev/null 2>&1 || true ;;
+        esac
+        # Let this prefix's Wine end before the gadget starts: a desktop begun
+        # without a display would keep the gadget's window off every screen.
+        wineserver -w
+    )
 fi
 
 if [ -n "${DISPLAY:-}" ]; then
