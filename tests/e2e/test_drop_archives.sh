@@ -42,20 +42,6 @@ mouse_park
 SUCCESS1='解凍は正常に完了しました。'
 SUCCESS2='以下のフォルダに解凍されています。'
 
-# after_box WHAT: the readouts run again and the status line is empty after a drop.
-after_box() {
-    mouse_park
-    e2e_check "readouts run again after $1" readouts_change 10
-    e2e_check "status line empty after $1" wait_status_empty 5
-}
-# drop_and_pick WHAT FOLDER FILE...: drops, picks a Desktop folder in the picker.
-drop_and_pick() {
-    local what=$1 folder=$2
-    shift 2
-    drop_on b_thaw "$@" >/dev/null || e2e_fail "the drop of $what was not delivered"
-    wait_picker 15 >/dev/null || { e2e2_dump no-picker; e2e_fail "no folder picker after the drop of $what"; }
-    picker_choose "$folder" || e2e_fail "could not pick $folder for $what"
-}
 # expect_success WHAT FOLDER: the success box with the folder; closes it.
 expect_success() {
     local mb

@@ -31,18 +31,6 @@ e2e2_start 1500 1500 0
 mem_churn_start
 mouse_park
 
-after_box() {
-    mouse_park
-    e2e_check "readouts run again after $1" readouts_change 10
-    e2e_check "status line empty after $1" wait_status_empty 5
-}
-drop_and_pick() {
-    local what=$1 folder=$2
-    shift 2
-    drop_on b_thaw "$@" >/dev/null || e2e_fail "the drop of $what was not delivered"
-    wait_picker 15 >/dev/null || { e2e2_dump no-picker; e2e_fail "no folder picker after the drop of $what"; }
-    picker_choose "$folder" || e2e_fail "could not pick $folder for $what"
-}
 FAILURE=$(crlf '解凍は失敗しました。' '--考えられる原因--' '・ZIP,CAB,LZH形式の書庫ファイルではない。' \
     '・書庫ファイルが壊れている。' '・書庫ファイル名を含むパスに半角スペースがある。')
 # expect_failure WHAT: the failure box with its five lines and the warning icon.
