@@ -1,3 +1,4 @@
+#include "extract/le_bytes.h"
 #include "extract/cab_reader.h"
 
 #include <algorithm>
@@ -28,11 +29,6 @@ constexpr std::uint16_t kAttrKept = 0x27;  // read-only, hidden, system, archive
 
 enum Method { kNone = 0, kMszip = 1, kQuantum = 2, kLzx = 3 };
 
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t Le32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 struct Folder {
   std::uint64_t dataStart = 0;  // file offset of the first data block

@@ -1,3 +1,4 @@
+#include "extract/le_bytes.h"
 #include "extract/lzh_reader.h"
 
 #include <algorithm>
@@ -13,12 +14,6 @@ constexpr std::uint64_t kScanPlain = 64 * 1024;         // search range in other
 constexpr std::uint64_t kScanExecutable = 1024 * 1024;  // search range in an .exe
 constexpr std::uint64_t kUnixToFileTime = 11644473600ull;  // seconds 1601..1970
 
-std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t U32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-std::uint64_t U64(const std::uint8_t* p) { return U32(p) | (static_cast<std::uint64_t>(U32(p + 4)) << 32); }
 
 bool ReadExact(InputFile& f, std::uint64_t off, void* buf, std::size_t n, Status& err) {
   const std::int64_t got = f.ReadAt(off, buf, n);
@@ -99,7 +94,7 @@ void TakeExtended(const std::vector<std::uint8_t>& hdr, std::size_t at, std::siz
     case 0x00:
       if (dataLen >= 2) {
         x.haveCrc = true;
-        x.headerCrc = U16(d);
+        x.headerCrc = Le16(d);
         x.crcAt = at + 1;
       }
       break;
@@ -113,32 +108,32 @@ void TakeExtended(const std::vector<std::uint8_t>& hdr, std::size_t at, std::siz
     case 0x40:
       if (dataLen >= 2) {
         x.haveAttr = true;
-        x.attr = U16(d);
+        x.attr = Le16(d);
       }
       break;
     case 0x41:  // creation, last write, last access: Windows FILETIMEs
       if (dataLen >= 24) {
         x.haveFileTime = true;
-        x.fileTime = U64(d + 8);
+        x.fileTime = Le64(d + 8);
       }
       break;
     case 0x42:
       if (dataLen >= 16) {
         x.haveSizes = true;
-        x.packed64 = U64(d);
-        x.original64 = U64(d + 8);
+        x.packed64 = Le64(d);
+        x.original64 = Le64(d + 8);
       }
       break;
     case 0x50:
       if (dataLen >= 2) {
         x.haveUnixMode = true;
-        x.unixMode = U16(d);
+        x.unixMode = Le16(d);
       }
       break;
     case 0x54:
       if (dataLen >= 4) {
         x.haveUnixTime = true;
-        x.unixTime = U32(d);
+        x.unixTime = Le32(d);
       }
       break;
     default: break;  // comments, owners and others carry nothing we use
@@ -150,7 +145,7 @@ void TakeExtended(const std::vector<std::uint8_t>& hdr, std::size_t at, std::siz
 bool WalkChain(const std::vector<std::uint8_t>& hdr, std::size_t at, int sizeBytes, Extras& x) {
   for (int count = 0;; ++count) {
     if (at + sizeBytes > hdr.size()) return false;
-    const std::uint64_t size = sizeBytes == 2 ? U16(hdr.data() + at) : U32(hdr.data() + at);
+    const std::uint64_t size = sizeBytes == 2 ? Le16(hdr.data() + at) : Le32(hdr.data() + at);
     if (size == 0) return true;
     const std::size_t start = at + sizeBytes;  // the type byte
     if (size < 1u + sizeBytes || size > hdr.size() - start || count > 4096) return false;
@@ -207,28 +202,28 @@ Status ParseHeader(InputFile& file, std::uint64_t offset, Member& m, bool* atEnd
     if ((sum & 0xFF) != hdr[1]) return Status::NotThisFormat;
     baseName.assign(reinterpret_cast<const char*>(hdr.data() + 22), nameLen);
     m.info.mtime.kind = FileTime::DosLocal;
-    m.info.mtime.value = U32(hdr.data() + 15);
-    packed = U32(hdr.data() + 7);
-    m.info.size = U32(hdr.data() + 11);
+    m.info.mtime.value = Le32(hdr.data() + 15);
+    packed = Le32(hdr.data() + 7);
+    m.info.size = Le32(hdr.data() + 11);
     const std::size_t after = 22 + nameLen;
     m.hasCrc = total >= after + 2;
-    if (m.hasCrc) m.crc = U16(hdr.data() + after);
+    if (m.hasCrc) m.crc = Le16(hdr.data() + after);
     if (level == 0) {
       m.info.dosAttributes = hdr[19];
       // Unix extension: 'U', version, mtime, mode, uid, gid.
       if (total == after + 14 && hdr[after + 2] == 'U') {
         osId = 'U';
         x.haveUnixTime = true;
-        x.unixTime = U32(hdr.data() + after + 4);
+        x.unixTime = Le32(hdr.data() + after + 4);
         x.haveUnixMode = true;
-        x.unixMode = U16(hdr.data() + after + 8);
+        x.unixMode = Le16(hdr.data() + after + 8);
       }
       headerLen = total;
     } else {
       osId = hdr[after + 2];
       // The extended headers follow the base header; their sizes count
       // towards the "skip size" in the packed-size field.
-      std::uint64_t next = U16(hdr.data() + total - 2);
+      std::uint64_t next = Le16(hdr.data() + total - 2);
       std::uint64_t pos = offset + total;
       std::uint64_t extTotal = 0;
       for (int count = 0; next != 0; ++count) {
@@ -241,14 +236,14 @@ Status ParseHeader(InputFile& file, std::uint64_t offset, Member& m, bool* atEnd
         TakeExtended(hdr, at, static_cast<std::size_t>(next) - 3, x);
         pos += next;
         extTotal += next;
-        next = U16(hdr.data() + hdr.size() - 2);
+        next = Le16(hdr.data() + hdr.size() - 2);
       }
       if (extTotal > packed) return Status::Corrupt;
       packed -= extTotal;
       headerLen = total + extTotal;
     }
   } else if (level == 2) {
-    const std::size_t total = U16(fixed);
+    const std::size_t total = Le16(fixed);
     if (total < 26) return Status::NotThisFormat;
     if (total > avail) return Status::Corrupt;
     hdr.resize(total);
@@ -256,11 +251,11 @@ Status ParseHeader(InputFile& file, std::uint64_t offset, Member& m, bool* atEnd
     if (!WalkChain(hdr, 24, 2, x)) return Status::Corrupt;
     headerLen = total;
   } else if (level == 3) {
-    if (U16(fixed) != 4 || fixedLen < 26) return Status::NotThisFormat;
+    if (Le16(fixed) != 4 || fixedLen < 26) return Status::NotThisFormat;
     std::uint8_t more[4];
     if (avail < 32) return Status::Corrupt;
     if (!ReadExact(file, offset + 24, more, 4, err)) return err;
-    const std::uint64_t total = U32(more);
+    const std::uint64_t total = Le32(more);
     if (total < 32 || total > kMaxHeader) return Status::Corrupt;
     if (total > avail) return Status::Corrupt;
     hdr.resize(static_cast<std::size_t>(total));
@@ -272,11 +267,11 @@ Status ParseHeader(InputFile& file, std::uint64_t offset, Member& m, bool* atEnd
   }
 
   if (level >= 2) {
-    packed = U32(hdr.data() + 7);
-    m.info.size = U32(hdr.data() + 11);
-    m.crc = U16(hdr.data() + 21);
+    packed = Le32(hdr.data() + 7);
+    m.info.size = Le32(hdr.data() + 11);
+    m.crc = Le16(hdr.data() + 21);
     osId = hdr[23];
-    const std::uint32_t t = U32(hdr.data() + 15);
+    const std::uint32_t t = Le32(hdr.data() + 15);
     if (t != 0) {
       m.info.mtime.kind = FileTime::Utc;
       m.info.mtime.value = (t + kUnixToFileTime) * 10000000ull;

@@ -1,4 +1,5 @@
 // ZIP reader: see zip_reader.h for what it accepts.
+#include "extract/le_bytes.h"
 #include "extract/zip_reader.h"
 
 #include <zlib.h>
@@ -19,14 +20,6 @@ constexpr std::uint32_t kZip64EndSig = 0x06064b50;
 constexpr std::uint32_t kZip64LocatorSig = 0x07064b50;
 constexpr std::uint64_t kFiletimeUnixEpoch = 116444736000000000ull;
 
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-std::uint64_t Get64(const std::uint8_t* p) {
-  return static_cast<std::uint64_t>(Get32(p)) | (static_cast<std::uint64_t>(Get32(p + 4)) << 32);
-}
 
 // Reads exactly n bytes at offset: Ok, Corrupt when the file ends first, IoError.
 Status ReadExact(InputFile& f, std::uint64_t offset, void* buffer, std::size_t n) {
@@ -108,7 +101,7 @@ Status ZipReader::Open(InputFile& file) {
   std::vector<std::uint8_t> tail(tailLen);
   if (tailLen < 22) {
     std::uint8_t head[4] = {};
-    if (tailLen >= 4 && ReadExact(file, 0, head, 4) == Status::Ok && Get32(head) == kLocalSig)
+    if (tailLen >= 4 && ReadExact(file, 0, head, 4) == Status::Ok && Le32(head) == kLocalSig)
       return Status::Corrupt;
     return Status::NotThisFormat;
   }
@@ -116,8 +109,8 @@ Status ZipReader::Open(InputFile& file) {
   if (st != Status::Ok) return st == Status::Corrupt ? Status::IoError : st;
   std::int64_t endAt = -1, fallback = -1;
   for (std::int64_t i = static_cast<std::int64_t>(tailLen) - 22; i >= 0; --i) {
-    if (Get32(&tail[static_cast<std::size_t>(i)]) != kEndSig) continue;
-    std::uint64_t commentEnd = static_cast<std::uint64_t>(i) + 22 + Get16(&tail[static_cast<std::size_t>(i) + 20]);
+    if (Le32(&tail[static_cast<std::size_t>(i)]) != kEndSig) continue;
+    std::uint64_t commentEnd = static_cast<std::uint64_t>(i) + 22 + Le16(&tail[static_cast<std::size_t>(i) + 20]);
     if (commentEnd == tailLen) {
       endAt = i;
       break;
@@ -127,15 +120,15 @@ Status ZipReader::Open(InputFile& file) {
   if (endAt < 0) endAt = fallback;
   if (endAt < 0) {
     std::uint8_t head[4];
-    if (ReadExact(file, 0, head, 4) == Status::Ok && Get32(head) == kLocalSig) return Status::Corrupt;
+    if (ReadExact(file, 0, head, 4) == Status::Ok && Le32(head) == kLocalSig) return Status::Corrupt;
     return Status::NotThisFormat;
   }
   const std::uint8_t* e = &tail[static_cast<std::size_t>(endAt)];
   const std::uint64_t endPos = size - tailLen + static_cast<std::uint64_t>(endAt);
-  std::uint32_t disk = Get16(e + 4), cdDisk = Get16(e + 6);
-  std::uint64_t total = Get16(e + 10);
-  std::uint64_t cdSize = Get32(e + 12), cdOffset = Get32(e + 16);
-  if (disk != 0 || cdDisk != 0 || Get16(e + 8) != Get16(e + 10)) return Status::Unsupported;
+  std::uint32_t disk = Le16(e + 4), cdDisk = Le16(e + 6);
+  std::uint64_t total = Le16(e + 10);
+  std::uint64_t cdSize = Le32(e + 12), cdOffset = Le32(e + 16);
+  if (disk != 0 || cdDisk != 0 || Le16(e + 8) != Le16(e + 10)) return Status::Unsupported;
 
   // ZIP64 end record, found through its locator just before the end record.
   bool zip64 = false;
@@ -143,24 +136,24 @@ Status ZipReader::Open(InputFile& file) {
   if (endPos >= 20) {
     std::uint8_t loc[20];
     if ((st = ReadExact(file, endPos - 20, loc, 20)) != Status::Ok) return st;
-    if (Get32(loc) == kZip64LocatorSig) {
-      if (Get32(loc + 4) != 0 || Get32(loc + 16) > 1) return Status::Unsupported;
-      std::uint64_t recorded = Get64(loc + 8);
+    if (Le32(loc) == kZip64LocatorSig) {
+      if (Le32(loc + 4) != 0 || Le32(loc + 16) > 1) return Status::Unsupported;
+      std::uint64_t recorded = Le64(loc + 8);
       std::uint8_t z[56];
       std::uint64_t zpos = recorded;
       bool found = zpos <= endPos - 20 && endPos - 20 - zpos >= 56 &&
-                   ReadExact(file, zpos, z, 56) == Status::Ok && Get32(z) == kZip64EndSig;
+                   ReadExact(file, zpos, z, 56) == Status::Ok && Le32(z) == kZip64EndSig;
       if (!found && endPos >= 20 + 56) {  // a prefix moved it: try right before the locator
         zpos = endPos - 20 - 56;
-        found = ReadExact(file, zpos, z, 56) == Status::Ok && Get32(z) == kZip64EndSig;
+        found = ReadExact(file, zpos, z, 56) == Status::Ok && Le32(z) == kZip64EndSig;
       }
       if (!found) return Status::Corrupt;
-      if (Get32(z + 16) != 0 || Get32(z + 20) != 0 || Get64(z + 24) != Get64(z + 32))
+      if (Le32(z + 16) != 0 || Le32(z + 20) != 0 || Le64(z + 24) != Le64(z + 32))
         return Status::Unsupported;
       zip64 = true;
-      total = Get64(z + 32);
-      cdSize = Get64(z + 40);
-      cdOffset = Get64(z + 48);
+      total = Le64(z + 32);
+      cdSize = Le64(z + 40);
+      cdOffset = Le64(z + 48);
       cdEnd = zpos;
     }
   }
@@ -175,11 +168,11 @@ Status ZipReader::Open(InputFile& file) {
     centralStart_ = cdEnd;
     delta = cdEnd >= cdOffset ? cdEnd - cdOffset : 0;
   } else if (cdOffset + cdSize <= cdEnd && ReadExact(file, cdOffset, sig, 4) == Status::Ok &&
-             Get32(sig) == kCentralSig) {
+             Le32(sig) == kCentralSig) {
     centralStart_ = cdOffset;
   } else {
     std::uint64_t actual = cdEnd - cdSize;
-    if (actual < cdOffset || ReadExact(file, actual, sig, 4) != Status::Ok || Get32(sig) != kCentralSig)
+    if (actual < cdOffset || ReadExact(file, actual, sig, 4) != Status::Ok || Le32(sig) != kCentralSig)
       return Status::Corrupt;
     centralStart_ = actual;
     delta = actual - cdOffset;
@@ -191,15 +184,15 @@ Status ZipReader::Open(InputFile& file) {
   while (pos + 46 <= stop) {
     const std::uint8_t* h;
     if ((st = win.Get(pos, 46, h)) != Status::Ok) return st;
-    if (Get32(h) != kCentralSig) break;  // e.g. a digital signature record
-    std::uint16_t made = Get16(h + 4), flags = Get16(h + 8), method = Get16(h + 10);
-    std::uint16_t dosTime = Get16(h + 12), dosDate = Get16(h + 14);
-    std::uint32_t crc = Get32(h + 16);
-    std::uint64_t csize = Get32(h + 20), usize = Get32(h + 24);
-    std::size_t nameLen = Get16(h + 28), extraLen = Get16(h + 30), commentLen = Get16(h + 32);
-    std::uint32_t diskStart = Get16(h + 34);
-    std::uint32_t ext = Get32(h + 38);
-    std::uint64_t local = Get32(h + 42);
+    if (Le32(h) != kCentralSig) break;  // e.g. a digital signature record
+    std::uint16_t made = Le16(h + 4), flags = Le16(h + 8), method = Le16(h + 10);
+    std::uint16_t dosTime = Le16(h + 12), dosDate = Le16(h + 14);
+    std::uint32_t crc = Le32(h + 16);
+    std::uint64_t csize = Le32(h + 20), usize = Le32(h + 24);
+    std::size_t nameLen = Le16(h + 28), extraLen = Le16(h + 30), commentLen = Le16(h + 32);
+    std::uint32_t diskStart = Le16(h + 34);
+    std::uint32_t ext = Le32(h + 38);
+    std::uint64_t local = Le32(h + 42);
     std::size_t varLen = nameLen + extraLen + commentLen;
     if (pos + 46 + varLen > stop) return Status::Corrupt;
     const std::uint8_t* v;
@@ -215,14 +208,14 @@ Status ZipReader::Open(InputFile& file) {
     const std::uint8_t* x = v + nameLen;
     const std::uint8_t* xEnd = x + extraLen;
     while (xEnd - x >= 4) {
-      std::uint16_t id = Get16(x), len = Get16(x + 2);
+      std::uint16_t id = Le16(x), len = Le16(x + 2);
       const std::uint8_t* d = x + 4;
       if (len > xEnd - d) break;  // a damaged extra field: ignore the rest
       if (id == 0x0001) {
         std::size_t at = 0;
         auto take = [&](std::uint64_t& field) {
           if (at + 8 > len) return false;
-          field = Get64(d + at);
+          field = Le64(d + at);
           at += 8;
           return true;
         };
@@ -231,16 +224,16 @@ Status ZipReader::Open(InputFile& file) {
         if (local == 0xFFFFFFFF && !take(local)) return Status::Corrupt;
         if (diskStart == 0xFFFF) {
           if (at + 4 > len) return Status::Corrupt;
-          diskStart = Get32(d + at);
+          diskStart = Le32(d + at);
         }
       } else if (id == 0x7075 && len >= 5 && d[0] == 1) {
         // Unicode path: valid only while the CRC of the stored name matches.
-        if (Get32(d + 1) == static_cast<std::uint32_t>(crc32(0L, v, static_cast<uInt>(nameLen)))) {
+        if (Le32(d + 1) == static_cast<std::uint32_t>(crc32(0L, v, static_cast<uInt>(nameLen)))) {
           info.rawName.assign(reinterpret_cast<const char*>(d + 5), len - 5);
           info.encoding = NameEncoding::Utf8;
         }
       } else if (id == 0x5455 && len >= 5 && (d[0] & 1)) {
-        std::int64_t t = static_cast<std::int32_t>(Get32(d + 1));
+        std::int64_t t = static_cast<std::int32_t>(Le32(d + 1));
         std::int64_t ft = t * 10000000 + static_cast<std::int64_t>(kFiletimeUnixEpoch);
         if (ft > 0) {
           unixTime.kind = FileTime::Utc;
@@ -249,11 +242,11 @@ Status ZipReader::Open(InputFile& file) {
       } else if (id == 0x000A && len >= 4) {
         std::size_t at = 4;
         while (at + 4 <= len) {
-          std::uint16_t tag = Get16(d + at), tagLen = Get16(d + at + 2);
+          std::uint16_t tag = Le16(d + at), tagLen = Le16(d + at + 2);
           at += 4;
           if (tagLen > len - at) break;
           if (tag == 1 && tagLen >= 24) {
-            std::uint64_t m = Get64(d + at);
+            std::uint64_t m = Le64(d + at);
             if (m != 0) {
               ntfs.kind = FileTime::Utc;
               ntfs.value = m;
@@ -324,9 +317,9 @@ Status ZipReader::CheckLocalHeaders() {
     const std::uint8_t* h;
     Status st = win.Get(lay.localOffset, 30, h);
     if (st != Status::Ok) return st;
-    if (Get32(h) != kLocalSig) return Status::Corrupt;
-    if (Get16(h + 6) & 0x0041) return Status::Unsupported;
-    std::size_t nameLen = Get16(h + 26), extraLen = Get16(h + 28);
+    if (Le32(h) != kLocalSig) return Status::Corrupt;
+    if (Le16(h + 6) & 0x0041) return Status::Unsupported;
+    std::size_t nameLen = Le16(h + 26), extraLen = Le16(h + 28);
     const std::uint8_t* name;
     if ((st = win.Get(lay.localOffset + 30, nameLen, name)) != Status::Ok) return st;
     if (!SameName(names_[i], name, nameLen)) return Status::Corrupt;
