@@ -10,11 +10,13 @@ namespace tarvex::win32 {
 namespace {
 
 // SetWindowTheme lives in uxtheme.dll; it is looked up at run time so that
-// the program also starts where that library is missing.
+// the program also starts where that library is missing. The library comes
+// from System32 only: a file of the same name beside the program (a download
+// folder holds anything) must never be the one that runs.
 void SwitchThemeOff(HWND window) {
   using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
   static SetWindowThemeFn fn = [] {
-    HMODULE lib = LoadLibraryW(L"uxtheme.dll");
+    HMODULE lib = LoadLibraryExW(L"uxtheme.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     return lib ? reinterpret_cast<SetWindowThemeFn>(reinterpret_cast<void*>(GetProcAddress(lib, "SetWindowTheme")))
                : nullptr;
   }();

@@ -12,6 +12,10 @@
 using namespace tarvex;
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Libraries loaded from here on (by this program and by the system's own
+  // libraries on its behalf) come from System32, never from the program's
+  // folder or the current directory.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   INITCOMMONCONTROLSEX icc{};
   icc.dwSize = sizeof icc;
   icc.dwICC = ICC_WIN95_CLASSES;  // includes the tooltip class
