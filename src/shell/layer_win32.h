@@ -140,6 +140,12 @@ void TrayDelete();
 // Messages of the main window that concern the tray; true when handled.
 bool TrayMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
+// ---- messages from a lower-integrity Explorer (message_filter_win32.cpp) ----
+// Lets file drops through to a window that accepts them.
+void AllowDropsFromShell(HWND window);
+// Lets the task bar's "TaskbarCreated" broadcast through to the main window.
+void AllowShellRestartNotice(HWND window);
+
 // ---- tooltips (tooltips_win32.cpp) ----
 HWND CreateTooltip(HWND owner, DWORD style);
 void TooltipMaxWidth(HWND tip, int width);

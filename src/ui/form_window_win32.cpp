@@ -451,6 +451,7 @@ HWND CreatePictureBox(HWND parent, FormId form, const ui::Element& e) {
                            r.left, r.top, r.right - r.left, r.bottom - r.top, parent, nullptr,
                            TheLayer().instance, nullptr);
   if (h) Bindings()[h] = Binding{form, e.name};
+  if (h && e.acceptsDrops) AllowDropsFromShell(h);
   return h;
 }
 
@@ -491,6 +492,7 @@ HWND CreateFormWindow(FormId formId) {
   if (!hwnd) return nullptr;
   Bindings()[hwnd] = Binding{formId, ""};
   fw.hwnd = hwnd;
+  if (formId == FormId::Main) AllowShellRestartNotice(hwnd);
   RECT wr;
   GetWindowRect(hwnd, &wr);
   fw.knownPos = {wr.left, wr.top};
