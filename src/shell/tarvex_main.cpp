@@ -4,12 +4,30 @@
 #include "shell/layer_win32.h"  // first: <windows.h> without its MessageBox macro
 
 #include <commctrl.h>
+#include <ntsecapi.h>
 #include <ole2.h>
+
+#include <cerrno>
 
 #include "shell/app.h"
 #include "shell/platform_win32.h"
 
 using namespace tarvex;
+
+#if defined(__MINGW32__)
+// The static C++ library brings std::random_device along with its string code
+// (the program never uses it), and with it a reference to rand_s through the
+// pointer __imp_rand_s. The mingw-w64 C runtime's own definition of that
+// pointer has a fallback that loads advapi32.dll by its bare name; this one
+// asks the system's generator directly, so that nothing in the program loads
+// a library by bare name.
+namespace {
+int __cdecl SystemRandS(unsigned int* value) { return value && RtlGenRandom(value, sizeof *value) ? 0 : EINVAL; }
+}  // namespace
+extern "C" {
+int(__cdecl* __imp_rand_s)(unsigned int*) = SystemRandS;
+}
+#endif
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Libraries loaded from here on (by this program and by the system's own
