@@ -3,7 +3,8 @@
 # The pictures are authored as text (src/assets/art/*.txt). At build time
 # make_assets.py turns them into .bmp/.ico/.cur files and the resource script
 # tarvex.rc in the build tree; TARVEX_RESOURCES names that script so that it
-# is compiled (windres) into tarvex.exe.
+# is compiled (windres) into tarvex.exe, with the application manifest
+# tarvex.manifest.
 
 enable_language(RC)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
@@ -49,6 +50,6 @@ add_custom_command(
 # whenever one of them changes.
 set_source_files_properties(${TARVEX_ASSETS_OUT}/tarvex.rc PROPERTIES
   GENERATED TRUE
-  OBJECT_DEPENDS "${TARVEX_ASSET_FILES}")
+  OBJECT_DEPENDS "${TARVEX_ASSET_FILES};${TARVEX_ASSETS_DIR}/tarvex.manifest")
 
 set(TARVEX_RESOURCES ${TARVEX_ASSETS_OUT}/tarvex.rc)

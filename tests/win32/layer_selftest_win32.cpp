@@ -388,6 +388,11 @@ void TestGadgetWindow() {
       reinterpret_cast<LPARAM>(&scan));
   CHECK(scan.count == 4);
   CHECK(scan.good == 4);
+  // They run on common controls version 6, the manifest's side-by-side
+  // assembly: version 5 refuses the full-size tool record (Wine's does not).
+  wchar_t controls[MAX_PATH] = L"";
+  GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), controls, MAX_PATH);
+  CHECK(wcsstr(_wcslwr(controls), L"common-controls_6595b64144ccf1df_6.") != nullptr);
 
   // The hand pointer over the four buttons, the arrow elsewhere.
   CHECK(TheLayer().handCursor != nullptr);
