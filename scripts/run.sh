@@ -18,7 +18,7 @@ WINTOOL=$ROOT/build/win/wintool.exe
 [ -f "$EXE" ] || { echo "run.sh: $EXE was not built" >&2; exit 1; }
 
 export WINEPREFIX=${TARVEX_WINEPREFIX:-$HOME/.local/share/tarvex/wineprefix}
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;libwinpthread-1,libgcc_s_seh-1,libstdc++-6=d"
 if locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
     export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 fi

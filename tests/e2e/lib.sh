@@ -42,7 +42,11 @@ TOOLS=$TARVEX_TOOLS
 TITLE=${E2E_TITLE:-Tarvex}   # caption of the main window
 TEST_NAME=$(basename "${0:-e2e}" .sh)
 
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The mingw runtime DLLs are switched off: a program that needs one beside it
+# fails here as it would on a clean Windows. Wine's builtin zlib1.dll, which no
+# Windows has, cannot be: Wine's own user32.dll imports it. The import-table
+# test (tests/win32/check_pe.py) is what keeps zlib1.dll out of the programs.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;libwinpthread-1,libgcc_s_seh-1,libstdc++-6=d"
 
 # --------------------------------------------------------------------------
 # Messages and results

@@ -34,7 +34,7 @@ PY
 
 rm -rf "$work/run"
 mkdir -p "$work/run"
-export WINEPREFIX="$work/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$work/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;libwinpthread-1,libgcc_s_seh-1,libstdc++-6=d"
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 out=$(timeout 300 wine "$work/win_unicode_check.exe" "$(winpath "$work/run")" "$(winpath "$work/jp.zip")" 2>&1)
 status=$?

@@ -25,7 +25,7 @@ XPID=$!
 for _ in $(seq 50); do [ -s "$WORK/display" ] && break; sleep 0.1; done
 [ -s "$WORK/display" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
 export DISPLAY=":$(cat "$WORK/display")"
-export WINEPREFIX="$WORK/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$WORK/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;libwinpthread-1,libgcc_s_seh-1,libstdc++-6=d"
 timeout 180 wineboot -i >/dev/null 2>&1
 timeout 60 wineserver -w
 
