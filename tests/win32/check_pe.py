@@ -97,7 +97,7 @@ def read_list(path):
 def too_new(version):
     """True for a minimum version after Windows 10 1809, the oldest Windows this program runs on."""
     m = re.search(r"Windows 10,? version (\d{4})", version)
-    return "Windows 11" in version or "Windows Server 2022" in version or bool(m and int(m.group(1)) > 1809)
+    return "Windows 11" in version or bool(m and int(m.group(1)) > 1809)
 
 
 def check_imports(list_path, build_dir):
@@ -126,7 +126,7 @@ def check_imports(list_path, build_dir):
         elif (dll, fn) not in funcs:
             faults.append(f"tarvex.exe imports {dll} {fn}, which is not audited")
     for dll, fn in sorted(REQUIRED - got):
-        faults.append(f"tarvex.exe does not import {dll} {fn}, which its start-up safety needs")
+        faults.append(f"tarvex.exe does not import {dll} {fn}, which keeps planted DLLs out and lets drops reach an elevated gadget")
     others = sorted(f for f in os.listdir(build_dir) if f.endswith(".exe") and f != "tarvex.exe")
     for name in others:
         for dll in sorted({d.upper() for d, _ in PE(os.path.join(build_dir, name)).imports()} - dlls):
