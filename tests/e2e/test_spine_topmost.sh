@@ -16,7 +16,15 @@ run_case() {
     reg_set Left 2250
     reg_set Act "$act"
     e2e_start
-    e2e_expect_eq "$name: not topmost before the settle step" 0 "$(wintool topmost "$TITLE")"
+    # Before the settle step (about a second after start) the gadget is an
+    # ordinary window. Judged only when the look comes within 0.3 s of the
+    # window's appearance: on a loaded machine the settle step can come first.
+    got=$(xprop -id "$WID" _NET_WM_STATE 2>/dev/null | grep -c ABOVE)
+    if [ "$(echo "$(date +%s.%N) - $E2E_WINDOW_TIME < 0.3" | bc)" = 1 ]; then
+        e2e_expect_eq "$name: not topmost before the settle step" 0 "$got"
+    else
+        e2e_note "$name: first look too late for the state before the settle step"
+    fi
     wait_settled 8 || e2e_note "$name: total memory never drawn"
     got=$(wintool topmost "$TITLE")
     if [ "$want" = 1 ] && [ "$got" != 1 ]; then
