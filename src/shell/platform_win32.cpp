@@ -1,7 +1,7 @@
 // The platform services of the core, each with the real Win32 call: the
 // per-user settings in the registry, window placement, memory status, the
-// user's date and time formats, the tray, tooltips, the message hook, the
-// window drag, message boxes, the folder picker and the archivers.
+// local time, the tray, tooltips, the message hook, the window drag, message
+// boxes, the folder picker and the archivers.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -159,15 +159,10 @@ class Win32Platform final : public Platform {
     return MemoryStatus{ms.ullTotalPhys, ms.ullAvailPhys};
   }
 
-  std::string FormatShortDate() override {
-    wchar_t buf[128];
-    const int n = GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, buf, 128, nullptr);
-    return n > 0 ? Narrow(std::wstring_view(buf, static_cast<std::size_t>(n - 1))) : std::string();
-  }
-  std::string FormatTime() override {
-    wchar_t buf[128];
-    const int n = GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, nullptr, nullptr, buf, 128);
-    return n > 0 ? Narrow(std::wstring_view(buf, static_cast<std::size_t>(n - 1))) : std::string();
+  ClockTime LocalTime() override {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    return ClockTime{st.wMonth, st.wDay, st.wHour, st.wMinute};
   }
 
   void TraySetTip(std::string_view tip) override { TraySetTipText(tip); }

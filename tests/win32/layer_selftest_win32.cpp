@@ -235,10 +235,24 @@ void TestPlatformServices() {
 
   const auto mem = p->GetMemoryStatus();
   CHECK(mem && mem->totalPhys > 0 && mem->availPhys <= mem->totalPhys);
-  const std::string date = p->FormatShortDate();
-  const std::string time = p->FormatTime();
-  CHECK(date.size() >= 6);
-  CHECK(time.find(':') != std::string::npos);
+
+  // The clock is the true local time under any display formats of the user,
+  // era years and a 12-hour clock among them.
+  wchar_t oldDate[80] = L"", oldTime[80] = L"";
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, oldDate, 80);
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, oldTime, 80);
+  SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, L"ggy/M/d");
+  SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, L"h:mm:ss tt");
+  SYSTEMTIME before, after;
+  GetLocalTime(&before);
+  const ClockTime now = p->LocalTime();
+  GetLocalTime(&after);
+  const auto is = [&](const SYSTEMTIME& s) {
+    return now.month == s.wMonth && now.day == s.wDay && now.hour == s.wHour && now.minute == s.wMinute;
+  };
+  CHECK(is(before) || is(after));
+  SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, oldDate);
+  SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, oldTime);
 }
 
 // A message box shows its Japanese text in a Japanese character set font,
