@@ -450,6 +450,23 @@ void TestGadgetWindow() {
   CHECK(wr.left == -3333);
   SendMessageW(main, TrayCallbackMessage(), 1, WM_LBUTTONUP);
 
+  // The capture taken away in mid-press (Alt+Tab, a dialog): the button is
+  // drawn normal again (white highlight at (1, 1)) and does not click.
+  const auto highlight = [](HWND w) {
+    UpdateWindow(w);
+    HDC dc = GetDC(w);
+    const COLORREF c = GetPixel(dc, 1, 1);
+    ReleaseDC(w, dc);
+    return c;
+  };
+  SendMessageW(hide, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  CHECK(highlight(hide) == RGB(162, 181, 255));
+  SetCapture(main);
+  CHECK(highlight(hide) == RGB(255, 255, 255));
+  ReleaseCapture();
+  GetWindowRect(main, &wr);
+  CHECK(wr.left == 200);
+
   // Released off the button: normal look again, no click (window stays).
   SendMessageW(close, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   CHECK(model.Find("b_close")->picture == Asset::Close2);
