@@ -316,6 +316,17 @@ bool JapaneseCharset(HFONT font) {
   return font && GetObjectW(font, sizeof lf, &lf) && lf.lfCharSet == SHIFTJIS_CHARSET;
 }
 
+// Faults on reads near an address that is nobody's memory.
+constexpr LPARAM kBogusAddress = 0x1234;
+std::atomic<int> g_bogusReads{0};
+LONG CALLBACK CountBogusReads(EXCEPTION_POINTERS* e) {
+  const EXCEPTION_RECORD* r = e->ExceptionRecord;
+  if (r->ExceptionCode == EXCEPTION_ACCESS_VIOLATION && r->NumberParameters >= 2 &&
+      r->ExceptionInformation[1] - kBogusAddress < 64)
+    ++g_bogusReads;
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
 RECT ChildRect(HWND child) {
   RECT r;
   GetWindowRect(child, &r);
@@ -533,6 +544,21 @@ void TestGadgetWindow() {
   // A move the core did not make is reported back to it.
   SetWindowPos(main, nullptr, 260, 130, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   CHECK(model.left == 260.0f * 15 && model.top == 130.0f * 15);
+
+  // A WM_NOTIFY sent from another thread may point anywhere: it is never
+  // read. Wine swallows a fault in a cross-thread send, so the reads are
+  // counted where every fault is seen first.
+  PVOID veh = AddVectoredExceptionHandler(1, CountBogusReads);
+  std::atomic<bool> sent{false};
+  std::thread sender([&] {
+    DWORD_PTR r;
+    SendMessageTimeoutW(main, WM_NOTIFY, 0, kBogusAddress, SMTO_NORMAL, 3000, &r);
+    sent = true;
+  });
+  while (!sent) Pump(20);
+  sender.join();
+  RemoveVectoredExceptionHandler(veh);
+  CHECK(g_bogusReads == 0);
 
   // Close request: the save runs, the window goes, the loop would end.
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tarvex");
