@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "fake_platform.h"
 #include "shell/settings_store.h"
 
@@ -72,6 +74,35 @@ TEST(SettingsStore, AddressesTheProgramsApplicationAndSection) {
   EXPECT_EQ(p.calls, (std::vector<std::string>{"GetSetting(Tarvex,startup,Top,Topf)",
                                                "GetSetting(Tarvex,startup,Left,Leftf)",
                                                "SaveSetting(Tarvex,startup,Act,1)"}));
+}
+
+// A stored value that another writer makes longer between the calls: `grows`
+// of them find it grown past what they were told a moment before.
+TEST(ReadSizedValue, RetriesWithTheSizeTheValueHasNow) {
+  for (const int grows : {0, 1, 3, 100}) {
+    std::string value = "3700";
+    int growsLeft = grows;
+    const auto got = ReadSizedValue([&](unsigned char* buffer, std::uint32_t& bytes) {
+      if (growsLeft > 0) {
+        --growsLeft;
+        value += std::string(bytes, '7');  // now longer than the buffer
+      }
+      if (bytes < value.size()) {
+        bytes = static_cast<std::uint32_t>(value.size());
+        return SizedRead::TooSmall;
+      }
+      std::memcpy(buffer, value.data(), value.size());
+      bytes = static_cast<std::uint32_t>(value.size());
+      return SizedRead::Done;
+    });
+    if (grows == 100) {
+      EXPECT_FALSE(got) << "a value that never stays still is given up";
+    } else {
+      ASSERT_TRUE(got) << grows;
+      EXPECT_EQ(std::string(got->begin(), got->end()), value) << grows;
+    }
+  }
+  EXPECT_FALSE(ReadSizedValue([](unsigned char*, std::uint32_t&) { return SizedRead::Failed; }));
 }
 
 }  // namespace
