@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "chrome/frame.h"
+#include "extract/extraction_flow.h"
 #include "shell/app.h"
 #include "shell/platform_win32.h"
 
@@ -255,11 +256,17 @@ void TestPlatformServices() {
   SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, oldTime);
 }
 
-// A message box shows its Japanese text in a Japanese character set font,
-// with room for the whole text, and returns the button that closed it.
-void TestMessageBoxFont() {
-  std::unique_ptr<Platform> p = MakeWin32Platform();
-  std::atomic<int> charset{-1}, fits{0}, found{0};
+// A message box once it has fitted its text, seen from another thread.
+struct BoxLook {
+  bool closedWithNo = false;
+  int charset = -1;
+  bool fits = false;        // the text, drawn as its static control draws it, fits the control
+  bool onWorkArea = false;  // the whole box lies on its monitor's work area
+};
+
+BoxLook ShowAndLook(Platform& p, const std::string& text) {
+  BoxLook look;
+  std::atomic<bool> found{false};
   std::thread closer([&] {
     HWND box = nullptr;
     for (int i = 0; i < 200 && !box; ++i) {
@@ -267,36 +274,54 @@ void TestMessageBoxFont() {
       box = FindWindowW(L"#32770", L"TarvexSelfTestBox");
     }
     if (!box) return;
-    found = 1;
+    found = true;
     Sleep(300);  // the box fits its text right after it is shown
-    HWND text = GetDlgItem(box, 0xFFFF);
+    HWND label = GetDlgItem(box, 0xFFFF);
     LOGFONTW lf{};
-    HFONT f = reinterpret_cast<HFONT>(SendMessageW(text, WM_GETFONT, 0, 0));
-    if (f && GetObjectW(f, sizeof lf, &lf)) charset = lf.lfCharSet;
-    wchar_t buf[256];
-    const int n = GetWindowTextW(text, buf, 256);
-    HDC dc = GetDC(text);
-    HGDIOBJ old = SelectObject(dc, f);
-    RECT need{0, 0, 0, 0};
-    DrawTextW(dc, buf, n, &need, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
-    SelectObject(dc, old);
-    ReleaseDC(text, dc);
+    HFONT f = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
+    if (f && GetObjectW(f, sizeof lf, &lf)) look.charset = lf.lfCharSet;
+    std::wstring buf(4096, L'\0');
+    buf.resize(static_cast<std::size_t>(GetWindowTextW(label, buf.data(), 4096)));
     RECT have;
-    GetClientRect(text, &have);
-    fits = need.right <= have.right && need.bottom <= have.bottom;
+    GetClientRect(label, &have);
+    RECT need{0, 0, have.right, 0};
+    const UINT edit = (GetWindowLongPtrW(label, GWL_STYLE) & SS_EDITCONTROL) ? DT_EDITCONTROL : 0;
+    HDC dc = GetDC(label);
+    HGDIOBJ old = SelectObject(dc, f);
+    DrawTextW(dc, buf.c_str(), static_cast<int>(buf.size()), &need,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS | edit);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    look.fits = need.right <= have.right && need.bottom <= have.bottom;
+    RECT br;
+    GetWindowRect(box, &br);
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    GetMonitorInfoW(MonitorFromWindow(box, MONITOR_DEFAULTTONEAREST), &mi);
+    look.onWorkArea = br.left >= mi.rcWork.left && br.top >= mi.rcWork.top && br.right <= mi.rcWork.right &&
+                      br.bottom <= mi.rcWork.bottom;
     PostMessageW(box, WM_COMMAND, IDNO, 0);
   });
-  // "ここに書庫ファイルをドロップすると解凍できます。" CR LF "ZIP,CAB,LZH"
-  const std::string text =
-      "\xE3\x81\x93\xE3\x81\x93\xE3\x81\xAB\xE6\x9B\xB8\xE5\xBA\xAB\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4"
-      "\xE3\x83\xAB\xE3\x82\x92\xE3\x83\x89\xE3\x83\xAD\xE3\x83\x83\xE3\x83\x97\xE3\x81\x99\xE3\x82\x8B"
-      "\xE3\x81\xA8\xE8\xA7\xA3\xE5\x87\x8D\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x99\xE3\x80\x82\r\nZIP,CAB,LZH";
-  const MsgResult r = p->MessageBox(FormId::Main, text, "TarvexSelfTestBox", MsgIcon::Question, MsgButtons::YesNoCancel);
+  const MsgResult r = p.MessageBox(FormId::Main, text, "TarvexSelfTestBox", MsgIcon::Question, MsgButtons::YesNoCancel);
   closer.join();
-  CHECK(found == 1);
-  CHECK(charset == SHIFTJIS_CHARSET);
-  CHECK(fits == 1);
-  CHECK(r == MsgResult::No);
+  look.closedWithNo = found && r == MsgResult::No;
+  return look;
+}
+
+// Message boxes show Japanese in a Japanese character set font, with room for
+// the whole text; a long folder path wraps instead of pushing the box off the
+// screen.
+void TestMessageBoxes() {
+  std::unique_ptr<Platform> p = MakeWin32Platform();
+  std::string path = "C:\\Users\\someone\\Desktop\\";
+  for (int i = 0; i < 12; ++i) path += "a_rather_long_folder_name_" + std::to_string(i) + "\\";
+  for (const std::string& text : {std::string(extract::kHelpText), std::string(extract::kSuccessText) + path}) {
+    const BoxLook look = ShowAndLook(*p, text);
+    CHECK(look.closedWithNo);
+    CHECK(look.charset == SHIFTJIS_CHARSET);
+    CHECK(look.fits);
+    CHECK(look.onWorkArea);
+  }
 }
 
 // Runs the message loop for a while (timers tick, posted messages arrive).
@@ -600,7 +625,7 @@ int main() {
   TestPaintDigits();
   TestHitTest();
   TestPlatformServices();
-  TestMessageBoxFont();
+  TestMessageBoxes();
   TestGadgetWindow();
   ShutdownLayer();
   OleUninitialize();
