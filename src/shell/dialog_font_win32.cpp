@@ -148,12 +148,17 @@ void CALLBACK FitLater(HWND dialog, UINT, UINT_PTR id, DWORD) {
   RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
+constexpr wchar_t kFontGiven[] = L"TarvexJapaneseFont";  // marks a dialog already done
+
 LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam) {
   HookState& st = State();
-  if (code == HCBT_ACTIVATE) {
+  if (code == HCBT_DESTROYWND) {
+    // A window's properties must be taken off before it is destroyed.
+    RemovePropW(reinterpret_cast<HWND>(wParam), kFontGiven);
+  } else if (code == HCBT_ACTIVATE) {
     HWND dialog = reinterpret_cast<HWND>(wParam);
-    if (IsDialogClass(dialog) && !GetPropW(dialog, L"TarvexJapaneseFont")) {
-      SetPropW(dialog, L"TarvexJapaneseFont", reinterpret_cast<HANDLE>(1));
+    if (IsDialogClass(dialog) && !GetPropW(dialog, kFontGiven)) {
+      SetPropW(dialog, kFontGiven, reinterpret_cast<HANDLE>(1));
       if (!st.font) st.font = FontLike(dialog);
       if (st.font) {
         EnumChildWindows(dialog, SetFontOnChild, reinterpret_cast<LPARAM>(st.font));

@@ -262,7 +262,15 @@ struct BoxLook {
   int charset = -1;
   bool fits = false;        // the text, drawn as its static control draws it, fits the control
   bool onWorkArea = false;  // the whole box lies on its monitor's work area
+  bool propertyLeft = false;  // the program's mark was still on the box when it was destroyed
 };
+
+bool g_propertyAtDestroy = false;
+LRESULT CALLBACK WatchBoxDestroy(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_DESTROYWND && GetPropW(reinterpret_cast<HWND>(wParam), L"TarvexJapaneseFont"))
+    g_propertyAtDestroy = true;
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 
 BoxLook ShowAndLook(Platform& p, const std::string& text) {
   BoxLook look;
@@ -302,15 +310,20 @@ BoxLook ShowAndLook(Platform& p, const std::string& text) {
                       br.bottom <= mi.rcWork.bottom;
     PostMessageW(box, WM_COMMAND, IDNO, 0);
   });
+  g_propertyAtDestroy = false;
+  // Installed before the program's own hook, so it runs after it.
+  HHOOK watch = SetWindowsHookExW(WH_CBT, WatchBoxDestroy, nullptr, GetCurrentThreadId());
   const MsgResult r = p.MessageBox(FormId::Main, text, "TarvexSelfTestBox", MsgIcon::Question, MsgButtons::YesNoCancel);
+  UnhookWindowsHookEx(watch);
   closer.join();
   look.closedWithNo = found && r == MsgResult::No;
+  look.propertyLeft = g_propertyAtDestroy;
   return look;
 }
 
 // Message boxes show Japanese in a Japanese character set font, with room for
 // the whole text; a long folder path wraps instead of pushing the box off the
-// screen.
+// screen; the box leaves no property of the program behind.
 void TestMessageBoxes() {
   std::unique_ptr<Platform> p = MakeWin32Platform();
   std::string path = "C:\\Users\\someone\\Desktop\\";
@@ -321,6 +334,7 @@ void TestMessageBoxes() {
     CHECK(look.charset == SHIFTJIS_CHARSET);
     CHECK(look.fits);
     CHECK(look.onWorkArea);
+    CHECK(!look.propertyLeft);
   }
 }
 
