@@ -236,45 +236,23 @@ void TestPlatformServices() {
 
   const auto mem = p->GetMemoryStatus();
   CHECK(mem && mem->totalPhys > 0 && mem->availPhys <= mem->totalPhys);
-
-  // The clock is the true local time under any display formats of the user,
-  // era years and a 12-hour clock among them.
-  wchar_t oldDate[80] = L"", oldTime[80] = L"";
-  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, oldDate, 80);
-  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, oldTime, 80);
-  SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, L"ggy/M/d");
-  SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, L"h:mm:ss tt");
-  SYSTEMTIME before, after;
-  GetLocalTime(&before);
-  const ClockTime now = p->LocalTime();
-  GetLocalTime(&after);
-  const auto is = [&](const SYSTEMTIME& s) {
-    return now.month == s.wMonth && now.day == s.wDay && now.hour == s.wHour && now.minute == s.wMinute;
-  };
-  CHECK(is(before) || is(after));
-  SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, oldDate);
-  SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, oldTime);
 }
 
-// A message box once it has fitted its text, seen from another thread.
-struct BoxLook {
-  bool closedWithNo = false;
-  int charset = -1;
-  bool fits = false;        // the text, drawn as its static control draws it, fits the control
-  bool onWorkArea = false;  // the whole box lies on its monitor's work area
-  bool propertyLeft = false;  // the program's mark was still on the box when it was destroyed
-};
-
-bool g_propertyAtDestroy = false;
+// A message box shows Japanese in a Japanese character set font, with room
+// for the whole text as its static control wraps it, lies on the work area
+// (a long folder path must not push it off), and leaves no property of the
+// program behind. It is looked at from another thread and closed with No.
+bool g_markAtDestroy = false;
 LRESULT CALLBACK WatchBoxDestroy(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_DESTROYWND && GetPropW(reinterpret_cast<HWND>(wParam), L"TarvexJapaneseFont"))
-    g_propertyAtDestroy = true;
+    g_markAtDestroy = true;
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-BoxLook ShowAndLook(Platform& p, const std::string& text) {
-  BoxLook look;
-  std::atomic<bool> found{false};
+void TestMessageBox(const std::string& text) {
+  std::unique_ptr<Platform> p = MakeWin32Platform();
+  std::atomic<int> charset{-1};
+  std::atomic<bool> fits{false}, onWorkArea{false};
   std::thread closer([&] {
     HWND box = nullptr;
     for (int i = 0; i < 200 && !box; ++i) {
@@ -282,60 +260,41 @@ BoxLook ShowAndLook(Platform& p, const std::string& text) {
       box = FindWindowW(L"#32770", L"TarvexSelfTestBox");
     }
     if (!box) return;
-    found = true;
     Sleep(300);  // the box fits its text right after it is shown
     HWND label = GetDlgItem(box, 0xFFFF);
     LOGFONTW lf{};
     HFONT f = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
-    if (f && GetObjectW(f, sizeof lf, &lf)) look.charset = lf.lfCharSet;
-    std::wstring buf(4096, L'\0');
-    buf.resize(static_cast<std::size_t>(GetWindowTextW(label, buf.data(), 4096)));
-    RECT have;
+    if (f && GetObjectW(f, sizeof lf, &lf)) charset = lf.lfCharSet;
+    wchar_t buf[4096];
+    const int n = GetWindowTextW(label, buf, 4096);
+    RECT have, br, both;
     GetClientRect(label, &have);
     RECT need{0, 0, have.right, 0};
     const UINT edit = (GetWindowLongPtrW(label, GWL_STYLE) & SS_EDITCONTROL) ? DT_EDITCONTROL : 0;
     HDC dc = GetDC(label);
     HGDIOBJ old = SelectObject(dc, f);
-    DrawTextW(dc, buf.c_str(), static_cast<int>(buf.size()), &need,
-              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS | edit);
+    DrawTextW(dc, buf, n, &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS | edit);
     SelectObject(dc, old);
     ReleaseDC(label, dc);
-    look.fits = need.right <= have.right && need.bottom <= have.bottom;
-    RECT br;
+    fits = need.right <= have.right && need.bottom <= have.bottom;
     GetWindowRect(box, &br);
     MONITORINFO mi{};
     mi.cbSize = sizeof mi;
     GetMonitorInfoW(MonitorFromWindow(box, MONITOR_DEFAULTTONEAREST), &mi);
-    look.onWorkArea = br.left >= mi.rcWork.left && br.top >= mi.rcWork.top && br.right <= mi.rcWork.right &&
-                      br.bottom <= mi.rcWork.bottom;
+    onWorkArea = IntersectRect(&both, &br, &mi.rcWork) && EqualRect(&both, &br);
     PostMessageW(box, WM_COMMAND, IDNO, 0);
   });
-  g_propertyAtDestroy = false;
+  g_markAtDestroy = false;
   // Installed before the program's own hook, so it runs after it.
   HHOOK watch = SetWindowsHookExW(WH_CBT, WatchBoxDestroy, nullptr, GetCurrentThreadId());
-  const MsgResult r = p.MessageBox(FormId::Main, text, "TarvexSelfTestBox", MsgIcon::Question, MsgButtons::YesNoCancel);
+  const MsgResult r = p->MessageBox(FormId::Main, text, "TarvexSelfTestBox", MsgIcon::Question, MsgButtons::YesNoCancel);
   UnhookWindowsHookEx(watch);
   closer.join();
-  look.closedWithNo = found && r == MsgResult::No;
-  look.propertyLeft = g_propertyAtDestroy;
-  return look;
-}
-
-// Message boxes show Japanese in a Japanese character set font, with room for
-// the whole text; a long folder path wraps instead of pushing the box off the
-// screen; the box leaves no property of the program behind.
-void TestMessageBoxes() {
-  std::unique_ptr<Platform> p = MakeWin32Platform();
-  std::string path = "C:\\Users\\someone\\Desktop\\";
-  for (int i = 0; i < 12; ++i) path += "a_rather_long_folder_name_" + std::to_string(i) + "\\";
-  for (const std::string& text : {std::string(extract::kHelpText), std::string(extract::kSuccessText) + path}) {
-    const BoxLook look = ShowAndLook(*p, text);
-    CHECK(look.closedWithNo);
-    CHECK(look.charset == SHIFTJIS_CHARSET);
-    CHECK(look.fits);
-    CHECK(look.onWorkArea);
-    CHECK(!look.propertyLeft);
-  }
+  CHECK(r == MsgResult::No);
+  CHECK(charset == SHIFTJIS_CHARSET);
+  CHECK(fits);
+  CHECK(onWorkArea);
+  CHECK(!g_markAtDestroy);
 }
 
 // Runs the message loop for a while (timers tick, posted messages arrive).
@@ -639,7 +598,10 @@ int main() {
   TestPaintDigits();
   TestHitTest();
   TestPlatformServices();
-  TestMessageBoxes();
+  TestMessageBox(std::string(extract::kHelpText));
+  std::string path = "C:\\Users\\someone\\Desktop\\";
+  for (int i = 0; i < 12; ++i) path += "a_rather_long_folder_name_" + std::to_string(i) + "\\";
+  TestMessageBox(std::string(extract::kSuccessText) + path);
   TestGadgetWindow();
   ShutdownLayer();
   OleUninitialize();

@@ -76,31 +76,20 @@ TEST(SettingsStore, AddressesTheProgramsApplicationAndSection) {
                                                "SaveSetting(Tarvex,startup,Act,1)"}));
 }
 
-// A stored value that another writer makes longer between the calls: `grows`
-// of them find it grown past what they were told a moment before.
+// Another writer makes the value longer than the buffer on each of the first
+// `grows` calls; one that never stops is given up.
 TEST(ReadSizedValue, RetriesWithTheSizeTheValueHasNow) {
   for (const int grows : {0, 1, 3, 100}) {
     std::string value = "3700";
-    int growsLeft = grows;
+    int left = grows;
     const auto got = ReadSizedValue([&](unsigned char* buffer, std::uint32_t& bytes) {
-      if (growsLeft > 0) {
-        --growsLeft;
-        value += std::string(bytes, '7');  // now longer than the buffer
-      }
-      if (bytes < value.size()) {
-        bytes = static_cast<std::uint32_t>(value.size());
-        return SizedRead::TooSmall;
-      }
-      std::memcpy(buffer, value.data(), value.size());
+      if (left-- > 0) value += std::string(bytes, '7');
+      const bool fits = bytes >= value.size();
+      if (fits) std::memcpy(buffer, value.data(), value.size());
       bytes = static_cast<std::uint32_t>(value.size());
-      return SizedRead::Done;
+      return fits ? SizedRead::Done : SizedRead::TooSmall;
     });
-    if (grows == 100) {
-      EXPECT_FALSE(got) << "a value that never stays still is given up";
-    } else {
-      ASSERT_TRUE(got) << grows;
-      EXPECT_EQ(std::string(got->begin(), got->end()), value) << grows;
-    }
+    EXPECT_EQ(got ? std::string(got->begin(), got->end()) : "(none)", grows < 100 ? value : "(none)") << grows;
   }
   EXPECT_FALSE(ReadSizedValue([](unsigned char*, std::uint32_t&) { return SizedRead::Failed; }));
 }
