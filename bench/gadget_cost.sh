@@ -15,7 +15,6 @@ source "$(dirname "$0")/../tests/e2e/lib.sh"
 TEST_NAME=gadget_cost
 [ -f "$TOOLS/idlewin.exe" ] || e2e_fail "helper not built: $TOOLS/idlewin.exe"
 e2e_setup ja_JP.UTF-8
-set_user_formats 'yyyy/MM/dd' 'H:mm:ss' || true
 
 # measure PID NAME: prints "cpu_s wineserver_s xvfb_s rss_kb" over SECS seconds.
 measure() {

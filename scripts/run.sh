@@ -29,12 +29,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     (
         unset DISPLAY
         wineboot -i >/dev/null 2>&1
-        # Wine's Japanese short date is yyyy/M/d; a Japanese Windows uses yyyy/MM/dd,
-        # the format the date readout is laid out for. Set it once, in this prefix only.
-        case "${LANG:-}" in
-            ja_JP*) wine reg add 'HKCU\Control Panel\International' /v sShortDate /t REG_SZ \
-                        /d 'yyyy/MM/dd' /f >/dev/null 2>&1 || true ;;
-        esac
         # Let this prefix's Wine end before the gadget starts: a desktop begun
         # without a display would keep the gadget's window off every screen.
         wineserver -w

@@ -14,7 +14,6 @@ source tests/e2e/lib.sh
 source tests/e2e/lib2.sh
 TEST_NAME=screenshots
 e2e_setup ja_JP.UTF-8
-set_user_formats 'yyyy/MM/dd' 'H:mm:ss' || true
 
 # crop FILE X Y W H [SCALE]: a region of the screen.
 crop() {

@@ -1,29 +1,35 @@
 #include "readouts/date_time.h"
 
+#include <optional>
+
 #include "readouts/digit_strip.h"
-#include "ui/model_ops.h"
 
 namespace tarvex::readouts {
 
-void ShowDateTime(Platform& p, ui::Form& form, std::string_view date, std::string_view time) {
-  // Date: characters 0..4 (year and separator) and 7 (separator) are skipped.
-  ShowDigit(p, form, "t1", CharAt(date, 5), "01");
-  ShowDigit(p, form, "t2", CharAt(date, 6), kAllDigits);
-  ShowDigit(p, form, "t3", CharAt(date, 8), "0123");
-  ShowDigit(p, form, "t4", CharAt(date, 9), kAllDigits);
+namespace {
 
-  // Time: a ":" at position 1 means a one-digit hour, shown with a forced 0.
-  if (CharAt(time, 1) == ':') {
-    ShowDigit(p, form, "tt1", '0', "0");
-    ShowDigit(p, form, "tt2", CharAt(time, 0), kAllDigits);
-    ShowDigit(p, form, "tt3", CharAt(time, 2), "012345");
-    ShowDigit(p, form, "tt4", CharAt(time, 3), kAllDigits);
-  } else {
-    ShowDigit(p, form, "tt1", CharAt(time, 0), "012");
-    ShowDigit(p, form, "tt2", CharAt(time, 1), kAllDigits);
-    ShowDigit(p, form, "tt3", CharAt(time, 3), "012345");
-    ShowDigit(p, form, "tt4", CharAt(time, 4), kAllDigits);
-  }
+// The tens or units digit of a two-digit field; nothing for a value that has
+// no two-digit form (the cell then keeps what it shows).
+std::optional<char> TensOf(int v) {
+  if (v < 0 || v > 99) return std::nullopt;
+  return static_cast<char>('0' + v / 10);
+}
+std::optional<char> UnitsOf(int v) {
+  if (v < 0 || v > 99) return std::nullopt;
+  return static_cast<char>('0' + v % 10);
+}
+
+}  // namespace
+
+void ShowDateTime(Platform& p, ui::Form& form, const ClockTime& now) {
+  ShowDigit(p, form, "t1", TensOf(now.month), "01");
+  ShowDigit(p, form, "t2", UnitsOf(now.month), kAllDigits);
+  ShowDigit(p, form, "t3", TensOf(now.day), "0123");
+  ShowDigit(p, form, "t4", UnitsOf(now.day), kAllDigits);
+  ShowDigit(p, form, "tt1", TensOf(now.hour), "012");
+  ShowDigit(p, form, "tt2", UnitsOf(now.hour), kAllDigits);
+  ShowDigit(p, form, "tt3", TensOf(now.minute), "012345");
+  ShowDigit(p, form, "tt4", UnitsOf(now.minute), kAllDigits);
 }
 
 }  // namespace tarvex::readouts

@@ -26,10 +26,4 @@ void ShowDigit(Platform& p, ui::Form& form, std::string_view cell, std::optional
 void FillFromRight(Platform& p, ui::Form& form, const std::array<std::string_view, 7>& cells,
                    std::string_view text);
 
-// The character at `pos`, or nullopt past the end.
-inline std::optional<char> CharAt(std::string_view text, std::size_t pos) {
-  if (pos < text.size()) return text[pos];
-  return std::nullopt;
-}
-
 }  // namespace tarvex::readouts

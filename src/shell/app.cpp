@@ -150,11 +150,7 @@ void App::Impl::Timer1_Timer() {
   }
 }
 
-void App::Impl::DateCheck_Timer() {
-  const std::string date = p.FormatShortDate();
-  const std::string time = p.FormatTime();
-  readouts::ShowDateTime(p, main, date, time);
-}
+void App::Impl::DateCheck_Timer() { readouts::ShowDateTime(p, main, p.LocalTime()); }
 
 // ---- shutdown ----------------------------------------------------------------
 

@@ -2,7 +2,7 @@
 // folder picker). Their default font shows Japanese only where the system's
 // fallback fonts provide it; a short-lived hook gives each dialog that this
 // thread opens the same Japanese character set font as the gadget, at the
-// dialog's own size, and widens a message box's text where it needs room.
+// dialog's own size, and fits a message box's text and the box to it.
 #include <algorithm>
 #include <cwchar>
 #include <string>
@@ -49,9 +49,32 @@ bool IsDialogClass(HWND hwnd) {
   return GetClassNameW(hwnd, cls, 16) && std::wstring(cls) == L"#32770";
 }
 
-// The message text of a message box is the static control with id 0xFFFF.
-// When the new font needs more room than the box gave the text, the text,
-// the buttons below it and the box grow by the difference.
+// The work area of the monitor a window is on.
+RECT WorkAreaOf(HWND hwnd) {
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  if (GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &mi)) return mi.rcWork;
+  RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
+  return r;
+}
+
+// The size the text needs when drawn as the static control draws it, wrapped
+// at `width`.
+SIZE MeasureWrapped(HDC dc, const std::wstring& s, int width, UINT flags) {
+  RECT r{0, 0, width, 0};
+  DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &r, DT_CALCRECT | flags);
+  return SIZE{r.right, r.bottom};
+}
+
+// The message text of a message box is the static control with id 0xFFFF;
+// it wraps long lines at its width. Under the new font the text is measured
+// the same way: the height grows to take the wrapped lines; the width grows
+// only for a word longer than a line, and never so far that the box leaves
+// the work area of its monitor or gets too wide to read (a word still too
+// long, such as a deep folder path, is then broken inside, as an edit
+// control breaks it). The buttons below the text follow, and the box is
+// kept on the work area.
 void FitMessageText(HWND box, HFONT font) {
   HWND text = GetDlgItem(box, 0xFFFF);
   if (!text) return;
@@ -60,37 +83,61 @@ void FitMessageText(HWND box, HFONT font) {
   std::wstring s(static_cast<std::size_t>(len) + 1, L'\0');
   GetWindowTextW(text, s.data(), len + 1);
   s.resize(static_cast<std::size_t>(len));
-  RECT tr;
+  RECT tr, br;
   GetWindowRect(text, &tr);
+  GetWindowRect(box, &br);
+  const RECT work = WorkAreaOf(box);
+  const int w0 = tr.right - tr.left, h0 = tr.bottom - tr.top;
+  const int boxW = br.right - br.left, boxH = br.bottom - br.top;
+  const int workW = work.right - work.left, workH = work.bottom - work.top;
+  // A line takes at most three quarters of the work area's width: room for
+  // a long path, still short enough to read; the box around it must fit.
+  const int maxW = std::max(1, std::min(workW * 3 / 4, workW - (boxW - w0)));
+  const int maxH = std::max(1, workH - (boxH - h0));
+
+  const LONG_PTR style = GetWindowLongPtrW(text, GWL_STYLE);
+  UINT flags = DT_WORDBREAK | DT_EXPANDTABS | ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0) |
+               ((style & SS_EDITCONTROL) ? DT_EDITCONTROL : 0);
   HDC dc = GetDC(text);
   HGDIOBJ old = SelectObject(dc, font);
-  RECT need{0, 0, 0, 0};
-  DrawTextW(dc, s.c_str(), len, &need, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+  int w = std::min(w0, maxW);
+  SIZE need = MeasureWrapped(dc, s, w, flags);
+  if (need.cx > w) {
+    w = std::min<int>(need.cx, maxW);
+    need = MeasureWrapped(dc, s, w, flags);
+  }
+  if (need.cx > w) {
+    SetWindowLongPtrW(text, GWL_STYLE, style | SS_EDITCONTROL);
+    flags |= DT_EDITCONTROL;
+    need = MeasureWrapped(dc, s, w, flags);
+  }
   SelectObject(dc, old);
   ReleaseDC(text, dc);
-  const int dx = std::max(0L, need.right - (tr.right - tr.left));
-  const int dy = std::max(0L, need.bottom - (tr.bottom - tr.top));
-  if (dx == 0 && dy == 0) return;
-  SetWindowPos(text, nullptr, 0, 0, tr.right - tr.left + dx, tr.bottom - tr.top + dy,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  // The buttons move down by the added height and right by half the added
-  // width, so that they stay centred; then the box grows around them.
-  std::vector<std::pair<HWND, POINT>> buttons;
-  for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-    wchar_t cls[16];
-    if (c == text || !GetClassNameW(c, cls, 16) || _wcsicmp(cls, L"Button") != 0) continue;
-    RECT cr;
-    GetWindowRect(c, &cr);
-    POINT p{cr.left, cr.top};
-    ScreenToClient(box, &p);
-    buttons.emplace_back(c, p);
+  const int h = std::min(std::max<int>(need.cy, h0), maxH);
+  const int dx = w - w0, dy = h - h0;
+
+  if (dx != 0 || dy != 0) {
+    SetWindowPos(text, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The buttons move down by the added height and sideways by half the
+    // width change, so that they stay centred; then the box follows.
+    std::vector<std::pair<HWND, POINT>> buttons;
+    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+      wchar_t cls[16];
+      if (c == text || !GetClassNameW(c, cls, 16) || _wcsicmp(cls, L"Button") != 0) continue;
+      RECT cr;
+      GetWindowRect(c, &cr);
+      POINT p{cr.left, cr.top};
+      ScreenToClient(box, &p);
+      buttons.emplace_back(c, p);
+    }
+    for (const auto& [c, p] : buttons)
+      SetWindowPos(c, nullptr, p.x + dx / 2, p.y + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  for (const auto& [c, p] : buttons)
-    SetWindowPos(c, nullptr, p.x + dx / 2, p.y + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  RECT br;
-  GetWindowRect(box, &br);
-  SetWindowPos(box, nullptr, br.left - dx / 2, br.top - dy / 2, br.right - br.left + dx, br.bottom - br.top + dy,
-               SWP_NOZORDER | SWP_NOACTIVATE);
+  // Centred where the box was, then moved onto the work area.
+  const int bw = boxW + dx, bh = boxH + dy;
+  const int left = std::max<int>(work.left, std::min<int>(br.left - dx / 2, work.right - bw));
+  const int top = std::max<int>(work.top, std::min<int>(br.top - dy / 2, work.bottom - bh));
+  SetWindowPos(box, nullptr, left, top, bw, bh, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 constexpr UINT_PTR kFitTimer = 0x7A57;
@@ -101,12 +148,17 @@ void CALLBACK FitLater(HWND dialog, UINT, UINT_PTR id, DWORD) {
   RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
+constexpr wchar_t kFontGiven[] = L"TarvexJapaneseFont";  // marks a dialog already done
+
 LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam) {
   HookState& st = State();
-  if (code == HCBT_ACTIVATE) {
+  if (code == HCBT_DESTROYWND) {
+    // A window's properties must be taken off before it is destroyed.
+    RemovePropW(reinterpret_cast<HWND>(wParam), kFontGiven);
+  } else if (code == HCBT_ACTIVATE) {
     HWND dialog = reinterpret_cast<HWND>(wParam);
-    if (IsDialogClass(dialog) && !GetPropW(dialog, L"TarvexJapaneseFont")) {
-      SetPropW(dialog, L"TarvexJapaneseFont", reinterpret_cast<HANDLE>(1));
+    if (IsDialogClass(dialog) && !GetPropW(dialog, kFontGiven)) {
+      SetPropW(dialog, kFontGiven, reinterpret_cast<HANDLE>(1));
       if (!st.font) st.font = FontLike(dialog);
       if (st.font) {
         EnumChildWindows(dialog, SetFontOnChild, reinterpret_cast<LPARAM>(st.font));

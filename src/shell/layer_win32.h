@@ -157,5 +157,9 @@ void TooltipAddTool(HWND tip, UINT flags, HWND owner, UINT_PTR id, std::string_v
 LONG_PTR ExchangeWindowProc(HWND window, LONG_PTR proc);
 LRESULT CallSavedProc(LONG_PTR proc, HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 LONG_PTR RoutingProcAddress();
+// Posted WM_NOTIFY messages (never the program's own) are dropped from this
+// thread's queue while the filter is installed (InitLayer to ShutdownLayer).
+void InstallNotifyFilter();
+void RemoveNotifyFilter();
 
 }  // namespace tarvex::win32

@@ -25,6 +25,14 @@ struct MemoryStatus {
   std::uint64_t availPhys = 0;  // bytes
 };
 
+// The local date and time of day, as far as the readout shows them.
+struct ClockTime {
+  int month = 1;   // 1..12
+  int day = 1;     // 1..31
+  int hour = 0;    // 0..23
+  int minute = 0;  // 0..59
+};
+
 using Handle = std::uintptr_t;   // HWND and friends
 using Proc = std::uintptr_t;     // a window procedure's address
 using LResult = std::intptr_t;
@@ -68,10 +76,8 @@ class Platform {
 
   // --- memory, date and time ---
   virtual std::optional<MemoryStatus> GetMemoryStatus() = 0;
-  // Current local date in the user's short date format / time in the user's
-  // time format.
-  virtual std::string FormatShortDate() = 0;
-  virtual std::string FormatTime() = 0;
+  // The current local date and time, whatever the user's display formats.
+  virtual ClockTime LocalTime() = 0;
 
   // --- tray icon ---
   virtual void TraySetTip(std::string_view tip) = 0;

@@ -1,12 +1,13 @@
 // The platform services of the core, each with the real Win32 call: the
 // per-user settings in the registry, window placement, memory status, the
-// user's date and time formats, the tray, tooltips, the message hook, the
-// window drag, message boxes, the folder picker and the archivers.
+// local time, the tray, tooltips, the message hook, the window drag, message
+// boxes, the folder picker and the archivers.
 #include <windows.h>
 #include <shlobj.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "extract/archiver.h"
 #include "shell/dialog_font_win32.h"
 #include "shell/platform_win32.h"
+#include "shell/settings_store.h"
 
 namespace tarvex::win32 {
 
@@ -89,17 +91,18 @@ class Win32Platform final : public Platform {
                          std::string_view def) override {
     const std::wstring sub = SettingsKey(app, section);
     const std::wstring name = Widen(key);
-    DWORD bytes = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, sub.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &bytes) !=
-        ERROR_SUCCESS)
-      return std::string(def);
-    std::wstring buf(bytes / sizeof(wchar_t) + 1, L'\0');
-    bytes = static_cast<DWORD>(buf.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_CURRENT_USER, sub.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, buf.data(), &bytes) !=
-        ERROR_SUCCESS)
-      return std::string(def);
-    buf.resize(wcsnlen(buf.c_str(), buf.size()));
-    return Narrow(buf);
+    const auto data = ReadSizedValue([&](unsigned char* buffer, std::uint32_t& bytes) {
+      DWORD n = bytes;
+      const LSTATUS r = RegGetValueW(HKEY_CURRENT_USER, sub.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, buffer, &n);
+      bytes = n;
+      if (r == ERROR_SUCCESS) return SizedRead::Done;
+      return r == ERROR_MORE_DATA ? SizedRead::TooSmall : SizedRead::Failed;
+    });
+    if (!data) return std::string(def);
+    std::wstring text(data->size() / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), data->data(), text.size() * sizeof(wchar_t));
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    return Narrow(text);
   }
 
   void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
@@ -159,15 +162,10 @@ class Win32Platform final : public Platform {
     return MemoryStatus{ms.ullTotalPhys, ms.ullAvailPhys};
   }
 
-  std::string FormatShortDate() override {
-    wchar_t buf[128];
-    const int n = GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, buf, 128, nullptr);
-    return n > 0 ? Narrow(std::wstring_view(buf, static_cast<std::size_t>(n - 1))) : std::string();
-  }
-  std::string FormatTime() override {
-    wchar_t buf[128];
-    const int n = GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, nullptr, nullptr, buf, 128);
-    return n > 0 ? Narrow(std::wstring_view(buf, static_cast<std::size_t>(n - 1))) : std::string();
+  ClockTime LocalTime() override {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    return ClockTime{st.wMonth, st.wDay, st.wHour, st.wMinute};
   }
 
   void TraySetTip(std::string_view tip) override { TraySetTipText(tip); }

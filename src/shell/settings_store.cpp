@@ -1,5 +1,6 @@
 #include "shell/settings_store.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -13,6 +14,27 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 }  // namespace
+
+std::optional<std::vector<unsigned char>> ReadSizedValue(const SizedQuery& query) {
+  // The stored values are short: the first guess nearly always fits.
+  std::uint32_t size = 128;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    std::vector<unsigned char> buffer(size);
+    std::uint32_t bytes = size;
+    switch (query(buffer.data(), bytes)) {
+      case SizedRead::Done:
+        buffer.resize(std::min(bytes, size));
+        return buffer;
+      case SizedRead::TooSmall:
+        // The size reported now; never one that was already too small.
+        size = bytes > size ? bytes : size * 2;
+        break;
+      case SizedRead::Failed:
+        return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
 
 std::optional<double> LeadingNumber(std::string_view text) {
   std::size_t i = 0;

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "shell/platform.h"
 
@@ -39,6 +41,16 @@ float TextToSingle(std::string_view text);
 // Shortest decimal text that reads back as exactly this single-precision
 // value: 3700 -> "3700", -50000 -> "-50000", 2.5 -> "2.5".
 std::string SingleText(float value);
+
+// Reading a stored value whose size is only known by asking: another copy of
+// the program may write a longer value between the asking and the reading.
+// query(buffer, bytes) is given a buffer of `bytes` bytes; it answers Done
+// with `bytes` set to the size read, TooSmall with `bytes` set to the size the
+// value has now, or Failed. The read is tried again with each reported size;
+// nullopt when the query fails or the value never stays still long enough.
+enum class SizedRead { Done, TooSmall, Failed };
+using SizedQuery = std::function<SizedRead(unsigned char* buffer, std::uint32_t& bytes)>;
+std::optional<std::vector<unsigned char>> ReadSizedValue(const SizedQuery& query);
 
 // Reads and writes of the three values, always under the program's
 // application and section names.

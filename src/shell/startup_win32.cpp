@@ -24,10 +24,12 @@ void InitLayer(HINSTANCE inst) {
   L.handCursor = static_cast<HCURSOR>(LoadImageW(inst, id(Asset::HandCursor), IMAGE_CURSOR, 32, 32, LR_DEFAULTCOLOR));
   L.uiFont = JapaneseFont(DEFAULT_QUALITY);
   L.labelFont = JapaneseFont(NONANTIALIASED_QUALITY);
+  InstallNotifyFilter();
 }
 
 void ShutdownLayer() {
   Layer& L = TheLayer();
+  RemoveNotifyFilter();
   ReleasePictures();
   if (L.uiFont) DeleteObject(L.uiFont);
   if (L.labelFont) DeleteObject(L.labelFont);

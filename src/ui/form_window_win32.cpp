@@ -314,16 +314,26 @@ void DeliverDrop(HWND hwnd, const Binding& bind, HDROP drop) {
   if (App* app = TheLayer().app) app->OnDrop(bind.form, bind.element, paths, n > 0);
 }
 
-// Another window took the mouse capture (a dialog, the system): the press
-// that set it will never see its release here.
-void ForgetLostCapture(HWND hwnd, const Binding& bind, HWND newOwner) {
+// Another window took the mouse capture (Alt+Tab, the lock screen, a
+// dialog, the drag's move loop): the press that set it will never see its
+// release here, so it ends now as a release off the element would end it,
+// with the element's mouse-up and no click.
+void EndLostPress(HWND hwnd, const Binding& bind, HWND newOwner) {
   FormWindow& fw = Window(bind.form);
-  if (fw.captured && fw.captureWindow == hwnd && newOwner != hwnd) {
-    fw.captured = false;
-    fw.captureWindow = nullptr;
-    fw.captureElement.clear();
-    fw.pressedButtons = 0;
-  }
+  if (!fw.captured || fw.captureWindow != hwnd || newOwner == hwnd) return;
+  const std::string target = fw.captureElement;
+  const int pressed = fw.pressedButtons;
+  fw.captured = false;
+  fw.captureWindow = nullptr;
+  fw.captureElement.clear();
+  fw.pressedButtons = 0;
+  POINT pt{0, 0};
+  GetCursorPos(&pt);
+  ScreenToClient(hwnd, &pt);
+  const int button = pressed & kLeftButton ? kLeftButton : pressed & kRightButton ? kRightButton : kMiddleButton;
+  if (App* app = TheLayer().app)
+    app->OnMouseUp(bind.form, target, button, ShiftState(), static_cast<float>(pt.x * ui::kTwipsPerPixel),
+                   static_cast<float>(pt.y * ui::kTwipsPerPixel));
 }
 
 LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -343,7 +353,7 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
       if (handled) return TRUE;
       break;
     }
-    case WM_CAPTURECHANGED: ForgetLostCapture(hwnd, bind, reinterpret_cast<HWND>(lParam)); return 0;
+    case WM_CAPTURECHANGED: EndLostPress(hwnd, bind, reinterpret_cast<HWND>(lParam)); return 0;
     case WM_DROPFILES: DeliverDrop(hwnd, bind, reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_NCDESTROY:
       ReleaseOffscreen(hwnd);
@@ -394,7 +404,7 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     }
-    case WM_CAPTURECHANGED: ForgetLostCapture(hwnd, bind, reinterpret_cast<HWND>(lParam)); return 0;
+    case WM_CAPTURECHANGED: EndLostPress(hwnd, bind, reinterpret_cast<HWND>(lParam)); return 0;
     case WM_WINDOWPOSCHANGED: {
       const auto* wp = reinterpret_cast<const WINDOWPOS*>(lParam);
       if (!(wp->flags & SWP_NOMOVE)) ReportMove(hwnd, bind.form);

@@ -463,13 +463,6 @@ owned_count() {
     wintool owned "${1:-$TITLE}" | grep -c '^hwnd=' || true
 }
 
-# set_user_formats SHORT_DATE TIME: the user's short date and time formats of the
-# test's prefix (Wine's ja-JP default short date is yyyy/M/d; Windows' is yyyy/MM/dd).
-set_user_formats() {
-    wine reg add 'HKCU\Control Panel\International' /v sShortDate /t REG_SZ /d "$1" /f >/dev/null 2>&1 &&
-        wine reg add 'HKCU\Control Panel\International' /v sTimeFormat /t REG_SZ /d "$2" /f >/dev/null 2>&1
-}
-
 # shot_before_move FILE [TIMEOUT_S]: for a start whose load place differs from its
 # settled place (first start, empty store). Takes pictures of the window until it
 # leaves the place where it first appeared and keeps the last one taken while it

@@ -2,14 +2,14 @@
 # The digits on the screen against the truth taken in the same second:
 #  - before the first second every cell shows 0: 00/00 00:00, 0000.000, 0000.000;
 #  - then month/day and hour:minute of the local clock (a minute may roll over
-#    between the two readings around the screenshot);
+#    between the two readings around the screenshot), under the prefix's own
+#    Japanese formats (yyyy/M/d in Wine) and again under LANG=C (M/d/yyyy and a
+#    12-hour clock);
 #  - total memory as Windows reports it, in KB while the total in KB has at most
 #    seven digits, otherwise in MB (1024 KB), rounded down;
 #  - free memory in the same unit, close to what Windows reports at that moment.
 source "$(dirname "$0")/lib.sh"
 e2e_setup ja_JP.UTF-8
-# The Japanese reference formats, as a Japanese Windows has them.
-set_user_formats 'yyyy/MM/dd' 'H:mm:ss' || e2e_fail "cannot set the user's date and time formats"
 
 # fmt_mem BYTES UNIT_KB: the seven cells with the fixed dot, e.g. 0523.760
 fmt_mem() {
@@ -61,5 +61,18 @@ for i in 1 2 3; do
     fi
     sleep 1.5
 done
+e2e_close_and_wait 20
+
+# The English locale's formats, same prefix: the same true date and time.
+export LANG=C LC_ALL=C
+e2e_start
+wait_settled 8 || e2e_fail "LANG=C: the total memory was never drawn"
+sleep 1
+before=$(date '+%m/%d %H:%M')
+screenshot "$WID" "$T/shot_c.png"
+after=$(date '+%m/%d %H:%M')
+got=$(decode_digits "$T/shot_c.png" | cut -d' ' -f1,2)
+[ "$got" = "$after" ] && want=$after || want=$before
+e2e_expect_eq "LANG=C: date and time" "$want" "$got"
 e2e_close_and_wait 20
 e2e_pass

@@ -1,6 +1,6 @@
 // A recording Platform for the core's unit tests: every call is kept in
 // order as one line "Name(arg,arg,...)", and the answers come from scripted
-// values (settings, memory figures, date and time texts, folder choice,
+// values (settings, memory figures, the clock, folder choice,
 // archiver results, handles). Callbacks let a test act inside a blocking
 // call (the modal settings window, the move loop).
 #pragma once
@@ -26,8 +26,7 @@ class FakePlatform : public Platform {
   // ---- scripted answers ----
   std::map<std::string, std::string, std::less<>> settings;  // key -> stored text
   std::optional<MemoryStatus> memory = MemoryStatus{536870912ull, 268435456ull};
-  std::string date = "2002/08/07";
-  std::string time = "9:05:03";
+  ClockTime clock{8, 7, 9, 5};
   std::optional<std::string> folder;               // folder picker answer
   std::map<Archiver, int> archiverResult = {{Archiver::UnZip, 1}, {Archiver::Cab, 1},
                                             {Archiver::Unlha, 1}};
@@ -130,13 +129,9 @@ class FakePlatform : public Platform {
     Rec("GetMemoryStatus");
     return memory;
   }
-  std::string FormatShortDate() override {
-    Rec("FormatShortDate");
-    return date;
-  }
-  std::string FormatTime() override {
-    Rec("FormatTime");
-    return time;
+  ClockTime LocalTime() override {
+    Rec("LocalTime");
+    return clock;
   }
   void TraySetTip(std::string_view tip) override { Rec("TraySetTip", tip); }
   void TrayShow() override { Rec("TrayShow"); }

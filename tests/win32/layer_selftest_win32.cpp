@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "chrome/frame.h"
+#include "extract/extraction_flow.h"
 #include "shell/app.h"
 #include "shell/platform_win32.h"
 
@@ -235,17 +236,23 @@ void TestPlatformServices() {
 
   const auto mem = p->GetMemoryStatus();
   CHECK(mem && mem->totalPhys > 0 && mem->availPhys <= mem->totalPhys);
-  const std::string date = p->FormatShortDate();
-  const std::string time = p->FormatTime();
-  CHECK(date.size() >= 6);
-  CHECK(time.find(':') != std::string::npos);
 }
 
-// A message box shows its Japanese text in a Japanese character set font,
-// with room for the whole text, and returns the button that closed it.
-void TestMessageBoxFont() {
+// A message box shows Japanese in a Japanese character set font, with room
+// for the whole text as its static control wraps it, lies on the work area
+// (a long folder path must not push it off), and leaves no property of the
+// program behind. It is looked at from another thread and closed with No.
+bool g_markAtDestroy = false;
+LRESULT CALLBACK WatchBoxDestroy(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_DESTROYWND && GetPropW(reinterpret_cast<HWND>(wParam), L"TarvexJapaneseFont"))
+    g_markAtDestroy = true;
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void TestMessageBox(const std::string& text) {
   std::unique_ptr<Platform> p = MakeWin32Platform();
-  std::atomic<int> charset{-1}, fits{0}, found{0};
+  std::atomic<int> charset{-1};
+  std::atomic<bool> fits{false}, onWorkArea{false};
   std::thread closer([&] {
     HWND box = nullptr;
     for (int i = 0; i < 200 && !box; ++i) {
@@ -253,36 +260,41 @@ void TestMessageBoxFont() {
       box = FindWindowW(L"#32770", L"TarvexSelfTestBox");
     }
     if (!box) return;
-    found = 1;
     Sleep(300);  // the box fits its text right after it is shown
-    HWND text = GetDlgItem(box, 0xFFFF);
+    HWND label = GetDlgItem(box, 0xFFFF);
     LOGFONTW lf{};
-    HFONT f = reinterpret_cast<HFONT>(SendMessageW(text, WM_GETFONT, 0, 0));
+    HFONT f = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
     if (f && GetObjectW(f, sizeof lf, &lf)) charset = lf.lfCharSet;
-    wchar_t buf[256];
-    const int n = GetWindowTextW(text, buf, 256);
-    HDC dc = GetDC(text);
+    wchar_t buf[4096];
+    const int n = GetWindowTextW(label, buf, 4096);
+    RECT have, br, both;
+    GetClientRect(label, &have);
+    RECT need{0, 0, have.right, 0};
+    const UINT edit = (GetWindowLongPtrW(label, GWL_STYLE) & SS_EDITCONTROL) ? DT_EDITCONTROL : 0;
+    HDC dc = GetDC(label);
     HGDIOBJ old = SelectObject(dc, f);
-    RECT need{0, 0, 0, 0};
-    DrawTextW(dc, buf, n, &need, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+    DrawTextW(dc, buf, n, &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS | edit);
     SelectObject(dc, old);
-    ReleaseDC(text, dc);
-    RECT have;
-    GetClientRect(text, &have);
+    ReleaseDC(label, dc);
     fits = need.right <= have.right && need.bottom <= have.bottom;
+    GetWindowRect(box, &br);
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    GetMonitorInfoW(MonitorFromWindow(box, MONITOR_DEFAULTTONEAREST), &mi);
+    onWorkArea = IntersectRect(&both, &br, &mi.rcWork) && EqualRect(&both, &br);
     PostMessageW(box, WM_COMMAND, IDNO, 0);
   });
-  // "ここに書庫ファイルをドロップすると解凍できます。" CR LF "ZIP,CAB,LZH"
-  const std::string text =
-      "\xE3\x81\x93\xE3\x81\x93\xE3\x81\xAB\xE6\x9B\xB8\xE5\xBA\xAB\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4"
-      "\xE3\x83\xAB\xE3\x82\x92\xE3\x83\x89\xE3\x83\xAD\xE3\x83\x83\xE3\x83\x97\xE3\x81\x99\xE3\x82\x8B"
-      "\xE3\x81\xA8\xE8\xA7\xA3\xE5\x87\x8D\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x99\xE3\x80\x82\r\nZIP,CAB,LZH";
+  g_markAtDestroy = false;
+  // Installed before the program's own hook, so it runs after it.
+  HHOOK watch = SetWindowsHookExW(WH_CBT, WatchBoxDestroy, nullptr, GetCurrentThreadId());
   const MsgResult r = p->MessageBox(FormId::Main, text, "TarvexSelfTestBox", MsgIcon::Question, MsgButtons::YesNoCancel);
+  UnhookWindowsHookEx(watch);
   closer.join();
-  CHECK(found == 1);
-  CHECK(charset == SHIFTJIS_CHARSET);
-  CHECK(fits == 1);
   CHECK(r == MsgResult::No);
+  CHECK(charset == SHIFTJIS_CHARSET);
+  CHECK(fits);
+  CHECK(onWorkArea);
+  CHECK(!g_markAtDestroy);
 }
 
 // Runs the message loop for a while (timers tick, posted messages arrive).
@@ -300,6 +312,17 @@ void Pump(DWORD ms) {
 bool JapaneseCharset(HFONT font) {
   LOGFONTW lf{};
   return font && GetObjectW(font, sizeof lf, &lf) && lf.lfCharSet == SHIFTJIS_CHARSET;
+}
+
+// Faults on reads near an address that is nobody's memory.
+constexpr LPARAM kBogusAddress = 0x1234;
+std::atomic<int> g_bogusReads{0};
+LONG CALLBACK CountBogusReads(EXCEPTION_POINTERS* e) {
+  const EXCEPTION_RECORD* r = e->ExceptionRecord;
+  if (r->ExceptionCode == EXCEPTION_ACCESS_VIOLATION && r->NumberParameters >= 2 &&
+      r->ExceptionInformation[1] - kBogusAddress < 64)
+    ++g_bogusReads;
+  return EXCEPTION_CONTINUE_SEARCH;
 }
 
 RECT ChildRect(HWND child) {
@@ -441,6 +464,23 @@ void TestGadgetWindow() {
   CHECK(wr.left == -3333);
   SendMessageW(main, TrayCallbackMessage(), 1, WM_LBUTTONUP);
 
+  // The capture taken away in mid-press (Alt+Tab, a dialog): the button is
+  // drawn normal again (white highlight at (1, 1)) and does not click.
+  const auto highlight = [](HWND w) {
+    UpdateWindow(w);
+    HDC dc = GetDC(w);
+    const COLORREF c = GetPixel(dc, 1, 1);
+    ReleaseDC(w, dc);
+    return c;
+  };
+  SendMessageW(hide, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  CHECK(highlight(hide) == RGB(162, 181, 255));
+  SetCapture(main);
+  CHECK(highlight(hide) == RGB(255, 255, 255));
+  ReleaseCapture();
+  GetWindowRect(main, &wr);
+  CHECK(wr.left == 200);
+
   // Released off the button: normal look again, no click (window stays).
   SendMessageW(close, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   CHECK(model.Find("b_close")->picture == Asset::Close2);
@@ -508,6 +548,21 @@ void TestGadgetWindow() {
   SetWindowPos(main, nullptr, 260, 130, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   CHECK(model.left == 260.0f * 15 && model.top == 130.0f * 15);
 
+  // A WM_NOTIFY sent from another thread may point anywhere: it is never
+  // read. Wine swallows a fault in a cross-thread send, so the reads are
+  // counted where every fault is seen first.
+  PVOID veh = AddVectoredExceptionHandler(1, CountBogusReads);
+  std::atomic<bool> sent{false};
+  std::thread sender([&] {
+    DWORD_PTR r;
+    SendMessageTimeoutW(main, WM_NOTIFY, 0, kBogusAddress, SMTO_NORMAL, 3000, &r);
+    sent = true;
+  });
+  while (!sent) Pump(20);
+  sender.join();
+  RemoveVectoredExceptionHandler(veh);
+  CHECK(g_bogusReads == 0);
+
   // Close request: the save runs, the window goes, the loop would end.
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tarvex");
   SendMessageW(main, WM_CLOSE, 0, 0);
@@ -548,7 +603,10 @@ int main() {
   TestPaintDigits();
   TestHitTest();
   TestPlatformServices();
-  TestMessageBoxFont();
+  TestMessageBox(std::string(extract::kHelpText));
+  std::string path = "C:\\Users\\someone\\Desktop\\";
+  for (int i = 0; i < 12; ++i) path += "a_rather_long_folder_name_" + std::to_string(i) + "\\";
+  TestMessageBox(std::string(extract::kSuccessText) + path);
   TestGadgetWindow();
   ShutdownLayer();
   OleUninitialize();

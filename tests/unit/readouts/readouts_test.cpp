@@ -135,30 +135,22 @@ struct Clock : ::testing::Test {
   ui::Form f = ui::MakeMainForm();
 };
 
-TEST_F(Clock, ReferenceFormats) {
-  ShowDateTime(p, f, "2002/08/07", "9:05:03");
-  EXPECT_EQ(DateTime(f), "08/07 09:05");
-  ShowDateTime(p, f, "2002/12/31", "23:59:59");
-  EXPECT_EQ(DateTime(f), "12/31 23:59");
-  ShowDateTime(p, f, "2002/12/31", "10:00:00");
-  EXPECT_EQ(DateTime(f), "12/31 10:00");
-  ShowDateTime(p, f, "2002/12/31", "9:05:03");
-  EXPECT_EQ(DateTime(f), "12/31 09:05");  // forced 0 for a one-digit hour
-}
-
-TEST_F(Clock, CharactersACellDoesNotAcceptLeaveItAlone) {
-  ShowDateTime(p, f, "2002/12/31", "21:47:00");
-  p.Clear();
-  ShowDateTime(p, f, "2002/8/7", "");  // one-digit month format, empty time
-  EXPECT_EQ(DateTime(f), "12/31 21:47");
-  EXPECT_TRUE(p.calls.empty());
-  ShowDateTime(p, f, "2002/05/45", "39:69");
-  // t3 refuses 4, tt1 refuses 3, tt3 refuses 6; the units cells take theirs.
-  EXPECT_EQ(DateTime(f), "05/35 29:49");
-  ShowDateTime(p, f, "", "7");
-  EXPECT_EQ(DateTime(f), "05/35 29:49");
-  ShowDateTime(p, f, "", "7:");  // ':' at 1 forces tt1 to 0 even with nothing after
-  EXPECT_EQ(DateTime(f), "05/35 07:49");
+TEST_F(Clock, CellsShowTheTrueFieldsWithLeadingZeros) {
+  // Run in order on one form: each line must replace every digit of the last.
+  const struct {
+    ClockTime now;
+    const char* shown;
+  } cases[] = {
+      {{8, 7, 9, 5}, "08/07 09:05"},     // one-digit fields get a leading 0
+      {{12, 31, 23, 59}, "12/31 23:59"},  // the last minute of the year
+      {{1, 1, 0, 0}, "01/01 00:00"},      // midnight of the new year
+      {{11, 28, 14, 37}, "11/28 14:37"},  // every cell its own digit
+      {{10, 20, 10, 0}, "10/20 10:00"},
+  };
+  for (const auto& c : cases) {
+    ShowDateTime(p, f, c.now);
+    EXPECT_EQ(DateTime(f), c.shown);
+  }
 }
 
 TEST(ClockTicks, PausedReadoutsDoNotTickAndResumeAtTheInterval) {
@@ -180,7 +172,7 @@ TEST(ClockTicks, PausedReadoutsDoNotTickAndResumeAtTheInterval) {
   EXPECT_EQ(app.MainForm().Find("DateCheck")->interval, 1000);
   p.Clear();
   app.OnTimer(FormId::Main, "DateCheck");
-  EXPECT_EQ(p.Count("FormatTime"), 1u);
+  EXPECT_EQ(p.Count("LocalTime"), 1u);
 }
 
 }  // namespace

@@ -137,7 +137,7 @@ TEST_F(Gadget, TimersFireOnlyWhenEnabledWithAnInterval) {
   app.OnTimer(FormId::Main, "Timer1");  // interval 0 before the settle step
   EXPECT_TRUE(p.calls.empty());
   app.OnTimer(FormId::Main, "DateCheck");
-  EXPECT_EQ(p.Count("FormatShortDate"), 1u);
+  EXPECT_EQ(p.Count("LocalTime"), 1u);
 }
 
 TEST_F(Gadget, ShutdownSavesThenTearsDownInOrder) {

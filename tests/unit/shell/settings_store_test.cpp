@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "fake_platform.h"
 #include "shell/settings_store.h"
 
@@ -72,6 +74,24 @@ TEST(SettingsStore, AddressesTheProgramsApplicationAndSection) {
   EXPECT_EQ(p.calls, (std::vector<std::string>{"GetSetting(Tarvex,startup,Top,Topf)",
                                                "GetSetting(Tarvex,startup,Left,Leftf)",
                                                "SaveSetting(Tarvex,startup,Act,1)"}));
+}
+
+// Another writer makes the value longer than the buffer on each of the first
+// `grows` calls; one that never stops is given up.
+TEST(ReadSizedValue, RetriesWithTheSizeTheValueHasNow) {
+  for (const int grows : {0, 1, 3, 100}) {
+    std::string value = "3700";
+    int left = grows;
+    const auto got = ReadSizedValue([&](unsigned char* buffer, std::uint32_t& bytes) {
+      if (left-- > 0) value += std::string(bytes, '7');
+      const bool fits = bytes >= value.size();
+      if (fits) std::memcpy(buffer, value.data(), value.size());
+      bytes = static_cast<std::uint32_t>(value.size());
+      return fits ? SizedRead::Done : SizedRead::TooSmall;
+    });
+    EXPECT_EQ(got ? std::string(got->begin(), got->end()) : "(none)", grows < 100 ? value : "(none)") << grows;
+  }
+  EXPECT_FALSE(ReadSizedValue([](unsigned char*, std::uint32_t&) { return SizedRead::Failed; }));
 }
 
 }  // namespace
