@@ -1,6 +1,7 @@
 // ZIP reader: see zip_reader.h for what it accepts.
 #include "extract/le_bytes.h"
 #include "extract/zip_reader.h"
+#include "extract/utf8.h"
 
 #include <zlib.h>
 
@@ -126,9 +127,8 @@ Status ZipReader::Open(InputFile& file) {
   const std::uint8_t* e = &tail[static_cast<std::size_t>(endAt)];
   const std::uint64_t endPos = size - tailLen + static_cast<std::uint64_t>(endAt);
   std::uint32_t disk = Le16(e + 4), cdDisk = Le16(e + 6);
-  std::uint64_t total = Le16(e + 10);
+  std::uint64_t entriesHere = Le16(e + 8), total = Le16(e + 10);
   std::uint64_t cdSize = Le32(e + 12), cdOffset = Le32(e + 16);
-  if (disk != 0 || cdDisk != 0 || Le16(e + 8) != Le16(e + 10)) return Status::Unsupported;
 
   // ZIP64 end record, found through its locator just before the end record.
   bool zip64 = false;
@@ -148,15 +148,20 @@ Status ZipReader::Open(InputFile& file) {
         found = ReadExact(file, zpos, z, 56) == Status::Ok && Le32(z) == kZip64EndSig;
       }
       if (!found) return Status::Corrupt;
-      if (Le32(z + 16) != 0 || Le32(z + 20) != 0 || Le64(z + 24) != Le64(z + 32))
-        return Status::Unsupported;
+      // The ZIP64 record replaces every value of the classic one, whatever
+      // the writer left there.
       zip64 = true;
+      disk = Le32(z + 16);
+      cdDisk = Le32(z + 20);
+      entriesHere = Le64(z + 24);
       total = Le64(z + 32);
       cdSize = Le64(z + 40);
       cdOffset = Le64(z + 48);
       cdEnd = zpos;
     }
   }
+
+  if (disk != 0 || cdDisk != 0 || entriesHere != total) return Status::Unsupported;
 
   // Where the central directory really is: at its recorded offset, or, for
   // an archive with bytes in front of it, right before the end records.
@@ -222,14 +227,14 @@ Status ZipReader::Open(InputFile& file) {
         if (usize == 0xFFFFFFFF && !take(usize)) return Status::Corrupt;
         if (csize == 0xFFFFFFFF && !take(csize)) return Status::Corrupt;
         if (local == 0xFFFFFFFF && !take(local)) return Status::Corrupt;
-        if (diskStart == 0xFFFF) {
-          if (at + 4 > len) return Status::Corrupt;
-          diskStart = Le32(d + at);
-        }
-      } else if (id == 0x7075 && len >= 5 && d[0] == 1) {
-        // Unicode path: valid only while the CRC of the stored name matches.
-        if (Le32(d + 1) == static_cast<std::uint32_t>(crc32(0L, v, static_cast<uInt>(nameLen)))) {
-          info.rawName.assign(reinterpret_cast<const char*>(d + 5), len - 5);
+        if (diskStart == 0xFFFF && at + 4 <= len) diskStart = Le32(d + at);
+      } else if (id == 0x7075 && len > 5 && d[0] == 1 && !(flags & 0x0800)) {
+        // Unicode path: valid only while the CRC of the stored name matches
+        // and the path is UTF-8; beside the UTF-8 flag the stored name rules.
+        std::string_view path(reinterpret_cast<const char*>(d + 5), len - 5u);
+        if (Le32(d + 1) == static_cast<std::uint32_t>(crc32(0L, v, static_cast<uInt>(nameLen))) &&
+            utf8::IsValid(path)) {
+          info.rawName.assign(path);
           info.encoding = NameEncoding::Utf8;
         }
       } else if (id == 0x5455 && len >= 5 && (d[0] & 1)) {
@@ -257,7 +262,9 @@ Status ZipReader::Open(InputFile& file) {
       }
       x = d + len;
     }
-    if (diskStart != 0) return Status::Unsupported;
+    // A disk number marked as ZIP64 without its value tells nothing: the end
+    // record already says that the archive is one file.
+    if (diskStart != 0 && diskStart != 0xFFFF) return Status::Unsupported;
     // Encrypted (bit 0, strong encryption bit 6) and AES (method 99) entries
     // cannot be extracted without a password; other methods are not decoded.
     if ((flags & 0x0041) || method == 99) return Status::Unsupported;
