@@ -208,7 +208,12 @@ struct QuantumDecoder::Impl {
     H = 0xFFFF;
     L = 0;
     C = in.Read(16);
+    if (produced != frameStart) return false;  // the previous frame ran past its end
     const std::uint64_t frameEnd = frameStart + outSize;
+    // A match ends inside its frame, as with LZX; in the last, short frame it
+    // may run on past the end of the data (up to the frame's full size), and
+    // the bytes past the end are not output.
+    const std::uint64_t matchLimit = frameStart + kFrameSize;
     while (produced < frameEnd) {
       if (in.FarPastEnd()) return false;
       int sel = Decode(selector);
@@ -230,8 +235,7 @@ struct QuantumDecoder::Impl {
         slot = static_cast<std::uint32_t>(Decode(pos5));
       }
       std::uint32_t dist = kPos.base[slot] + in.Read(kPos.extra[slot]) + 1;
-      // A match ends inside its frame, as with LZX.
-      if (produced + len > frameEnd || !CopyMatch(dist, len)) return false;
+      if (produced + len > matchLimit || !CopyMatch(dist, len)) return false;
     }
     // The coder reads up to 16 bits ahead of what it needs.
     if (in.ConsumedBits() > size * 8 + 16) return false;
