@@ -56,7 +56,7 @@ const CrcTable kCrc;
 // Bit input: the compressed bytes of one entry, read through a bounded buffer,
 // most significant bit first, with a 64-bit bit buffer. Past the end of the
 // entry's bytes zero bytes are supplied, and counted, so that a decoder that
-// asks for more than the data holds is caught (see Overrun / WithinInput).
+// asks for more than the data holds is caught (see PastEnd).
 
 class BitReader {
  public:
@@ -64,10 +64,9 @@ class BitReader {
       : file_(file), next_(offset), left_(size), size_(size) {}
 
   bool IoFailed() const { return ioError_; }
-  // More than a few padding bytes were needed: the data is truncated or bad.
-  bool Overrun() const { return padding_ > 16; }
-  // Whether everything consumed so far lay inside the entry's bytes.
-  bool WithinInput() const { return loaded_ * 8 - static_cast<std::uint64_t>(nbits_) <= size_ * 8; }
+  // Whether bits past the end of the entry's bytes were consumed: the data is
+  // truncated or bad.
+  bool PastEnd() const { return loaded_ * 8 - static_cast<std::uint64_t>(nbits_) > size_ * 8; }
 
   // Tops the bit buffer up to at least 57 bits.
   inline void Refill() {
@@ -111,8 +110,6 @@ class BitReader {
       } else if (left_ > 0 && !ioError_) {
         Fill();
         continue;
-      } else {
-        ++padding_;
       }
       bits_ |= static_cast<std::uint64_t>(b) << (56 - nbits_);
       nbits_ += 8;
@@ -143,7 +140,6 @@ class BitReader {
   std::uint64_t bits_ = 0;
   int nbits_ = 0;
   std::uint64_t loaded_ = 0;  // bytes moved into the bit buffer, padding included
-  std::uint64_t padding_ = 0;
   bool ioError_ = false;
 };
 
@@ -296,6 +292,10 @@ class Huffman {
 // symbols: 256 literals, match lengths 3..256), and the distance-class code.
 
 constexpr unsigned kNC = 510;
+// Symbols decoded between checks that the data has not run out: decoding
+// stops soon after the end of the compressed bytes, not after a whole block
+// decoded from the zeros that follow it.
+constexpr unsigned kCheckEvery = 256;
 constexpr unsigned kNT = 19;
 
 bool ReadSmallLengths(BitReader& in, unsigned nn, int nbit, unsigned special, Huffman& h) {
@@ -365,9 +365,10 @@ Status DecodeStatic(BitReader& in, Window& w, std::uint64_t total, int dicbit) {
   while (left > 0) {
     unsigned blockSize = in.Get(16);
     if (!ReadSmallLengths(in, kNT, 5, 3, tcode) || !ReadLiteralLengths(in, tcode, ccode) ||
-        !ReadSmallLengths(in, np, pbit, 0, pcode) || in.Overrun())
+        !ReadSmallLengths(in, np, pbit, 0, pcode) || in.PastEnd())
       return Status::Corrupt;
     for (; blockSize > 0 && left > 0; --blockSize) {
+      if (blockSize % kCheckEvery == 0 && in.PastEnd()) return Status::Corrupt;
       if (!w.Room()) return Status::Aborted;
       in.Refill();
       const int c = ccode.Decode(in);
@@ -386,7 +387,7 @@ Status DecodeStatic(BitReader& in, Window& w, std::uint64_t total, int dicbit) {
       w.Copy(dist + 1, static_cast<std::size_t>(len));
       left -= len;
     }
-    if (in.Overrun()) return Status::Corrupt;
+    if (in.PastEnd()) return Status::Corrupt;
   }
   return Status::Ok;
 }
@@ -531,9 +532,9 @@ Status DecodeLh1(BitReader& in, Window& w, std::uint64_t total) {
       w.Copy(dist, static_cast<std::size_t>(len));
       left -= len;
     }
-    if (++sinceCheck == 4096) {
+    if (++sinceCheck == kCheckEvery) {
       sinceCheck = 0;
-      if (in.Overrun()) return Status::Corrupt;
+      if (in.PastEnd()) return Status::Corrupt;
     }
   }
   return Status::Ok;
@@ -569,9 +570,9 @@ Status DecodeLzs(BitReader& in, Window& w, std::uint64_t total) {
       left -= len;
       r = (r + len) & (kRing - 1);
     }
-    if (++sinceCheck == 4096) {
+    if (++sinceCheck == kCheckEvery) {
       sinceCheck = 0;
-      if (in.Overrun()) return Status::Corrupt;
+      if (in.PastEnd()) return Status::Corrupt;
     }
   }
   return Status::Ok;
@@ -619,9 +620,9 @@ Status DecodeLz5(BitReader& in, Window& w, std::uint64_t total) {
         r = (r + len) & (kRing - 1);
       }
     }
-    if (++sinceCheck == 512) {
+    if (++sinceCheck == kCheckEvery / 8) {
       sinceCheck = 0;
-      if (in.Overrun()) return Status::Corrupt;
+      if (in.PastEnd()) return Status::Corrupt;
     }
   }
   return Status::Ok;
@@ -653,6 +654,29 @@ std::uint16_t Crc16(std::uint16_t crc, const std::uint8_t* p, std::size_t n) {
   }
   for (; n > 0; --n, ++p) crc = static_cast<std::uint16_t>((crc >> 8) ^ t[0][(crc ^ *p) & 0xFF]);
   return crc;
+}
+
+std::uint64_t MaxOutput(Method method, std::uint64_t packed) {
+  // Per method: the fewest bits that can produce the most bytes. -lh4- to
+  // -lh7-: a block of 65535 matches of 256 bytes costs at least 52 bits of
+  // headers when its codes have one symbol each (and no bits per symbol).
+  // -lh1-: a match of 60 bytes costs at least 10 bits. -lzs-: 17 bytes in 16
+  // bits; -lz5-: 18 bytes in 17 bits (with its share of a flag byte).
+  if (packed > (std::uint64_t{1} << 40)) return UINT64_MAX;
+  const std::uint64_t bits = packed * 8;
+  switch (method) {
+    case Method::Lh0:
+    case Method::Lz4: return packed;
+    case Method::Lh1: return (bits / 10 + 1) * 60;
+    case Method::Lh4:
+    case Method::Lh5:
+    case Method::Lh6:
+    case Method::Lh7: return (bits / 52 + 1) * 65535 * 256;
+    case Method::Lzs: return (bits / 16 + 1) * 17;
+    case Method::Lz5: return (bits / 17 + 1) * 18;
+    case Method::Lhd: return 0;
+    default: return UINT64_MAX;
+  }
 }
 
 Status Decode(Method method, InputFile& file, std::uint64_t offset, std::uint64_t packedSize,
@@ -689,7 +713,7 @@ Status Decode(Method method, InputFile& file, std::uint64_t offset, std::uint64_
   }
   if (in->IoFailed()) return Status::IoError;
   if (st != Status::Ok) return st;
-  if (!in->WithinInput()) return Status::Corrupt;
+  if (in->PastEnd()) return Status::Corrupt;
   return w.Flush() ? Status::Ok : Status::Aborted;
 }
 

@@ -67,6 +67,20 @@ std::size_t FindLinkBar(const std::string& s, NameEncoding enc) {
   return std::string::npos;
 }
 
+// Lowers the ASCII letters of a CP932 name that has no small letter; the
+// bytes of double-byte characters are kept.
+void LowerCapitalsOnlyName(std::string& s) {
+  auto isLead = [](unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); };
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (isLead(static_cast<unsigned char>(s[i]))) ++i;
+    else if (s[i] >= 'a' && s[i] <= 'z') return;
+  }
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (isLead(static_cast<unsigned char>(s[i]))) ++i;
+    else if (s[i] >= 'A' && s[i] <= 'Z') s[i] = static_cast<char>(s[i] - 'A' + 'a');
+  }
+}
+
 // What the extended headers and level-specific fields contribute.
 struct Extras {
   bool haveName = false;
@@ -206,8 +220,8 @@ Status ParseHeader(InputFile& file, std::uint64_t offset, Member& m, bool* atEnd
     packed = Le32(hdr.data() + 7);
     m.info.size = Le32(hdr.data() + 11);
     const std::size_t after = 22 + nameLen;
-    m.hasCrc = total >= after + 2;
-    if (m.hasCrc) m.crc = Le16(hdr.data() + after);
+    if (total < after + 2) return Status::Corrupt;  // no room for the data's CRC
+    m.crc = Le16(hdr.data() + after);
     if (level == 0) {
       m.info.dosAttributes = hdr[19];
       // Unix extension: 'U', version, mtime, mode, uid, gid.
@@ -241,6 +255,10 @@ Status ParseHeader(InputFile& file, std::uint64_t offset, Member& m, bool* atEnd
       if (extTotal > packed) return Status::Corrupt;
       packed -= extTotal;
       headerLen = total + extTotal;
+      if (x.haveSizes) {
+        packed = x.packed64;
+        m.info.size = x.original64;
+      }
     }
   } else if (level == 2) {
     const std::size_t total = Le16(fixed);
@@ -311,15 +329,12 @@ Status ParseHeader(InputFile& file, std::uint64_t offset, Member& m, bool* atEnd
   // 0xFF is neither a lead nor a trail byte in CP932 (nor part of UTF-8), so
   // it can be turned into '/' before the name is decoded.
   std::replace(raw.begin(), raw.end(), '\xFF', '/');
-  // Names from MS-DOS archivers are all capitals (the file system had no
-  // case); such plain-ASCII names are given in lower case, as is customary.
-  const bool fromDos = level == 0 ? osId != 'U' : level == 1 && osId == 'M';
-  if (fromDos && std::none_of(raw.begin(), raw.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || static_cast<unsigned char>(c) >= 0x80;
-      })) {
-    for (char& c : raw)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  // Archivers of systems without case in file names (generic, MS-DOS, OS/2,
+  // Atari) wrote names in capitals; a name with no small letter is given in
+  // lower case, as the reference reader does. The letters of double-byte
+  // characters are left alone.
+  const bool caseless = level == 0 ? osId != 'U' : osId == 0 || osId == 'M' || osId == '2' || osId == 'a';
+  if (caseless) LowerCapitalsOnlyName(raw);
   bool multibyte = false;
   m.info.encoding = (osId == 'U' && IsValidUtf8(raw, multibyte) && multibyte) ? NameEncoding::Utf8
                                                                              : NameEncoding::Cp932;
@@ -406,6 +421,7 @@ Status LzhReader::Open(InputFile& file) {
     if (s == Status::NotThisFormat) return members_.empty() ? s : Status::Corrupt;
     if (s != Status::Ok) return s;
     if (m.packedSize > size - m.dataOffset || m.dataOffset > size) return Status::Corrupt;  // cut short
+    if (m.info.size > lzh::MaxOutput(m.method, m.packedSize)) return Status::Corrupt;
     if (m.method == lzh::Method::Unknown) unknownMethod = true;
     pos = m.dataOffset + m.packedSize;
     entries_.push_back(m.info);
@@ -443,7 +459,7 @@ Status LzhReader::ExtractAll(const std::function<EntrySink*(std::size_t)>& sinkF
     const Status s = lzh::Decode(m.method, *file_, m.dataOffset, m.packedSize, m.info.size,
                                  [&crc](const std::uint8_t* p, std::size_t n) { return crc.Write(p, n); });
     if (s != Status::Ok) return s;
-    if (m.hasCrc && crc.crc() != m.crc) return Status::Corrupt;
+    if (crc.crc() != m.crc) return Status::Corrupt;
   }
   return Status::Ok;
 }
