@@ -90,46 +90,48 @@ TEST(Lzx, StoredBlocksWithOddLengthAndFrameSpanning) {
   EXPECT_FALSE(LzxDecoder::Create(22));
 }
 
-// The compressor stores E8 targets as absolute positions; the decoder turns
-// them back into relative ones, per frame, with the frame's offset in the
-// stream, and leaves the last 10 bytes of a frame and out-of-range values.
+// The compressor stores the targets of E8 (CALL) bytes as absolute
+// positions; the decoder makes them relative again, per frame, with the
+// frame's offset in the stream, and leaves the last 10 bytes of a frame and
+// targets out of range. It works per 64-byte block with a bit mask, so an E8
+// at a block's offsets 59-63 has its operand in the next block, where those
+// bytes are no code. Dense E8 bytes put calls at every offset; the output
+// must equal the plain byte-by-byte rule.
 TEST(Lzx, CallTranslationIsUndone) {
-  const std::uint32_t kSize = 12000000;
-  auto frame = [&](std::uint32_t base, bool withHeader) {
-    Bytes plain(32768, 0x90);
-    Bytes stored = plain;
-    auto put = [&](std::size_t at, std::int32_t absValue, std::int32_t relValue) {
-      stored[at] = 0xE8;
-      plain[at] = 0xE8;
-      for (int i = 0; i < 4; ++i) {
-        stored[at + 1 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(absValue) >> (8 * i));
-        plain[at + 1 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(relValue) >> (8 * i));
+  const std::int64_t kSize = 12000000;
+  std::mt19937 rng(3);
+  Bytes stored(2 * 32768);
+  for (auto& b : stored) b = static_cast<std::uint8_t>("\xE8\xE8\x00\x01\xFF\xB7"[rng() % 6]);
+  Bytes want = stored;
+  for (std::size_t frame = 0; frame < want.size(); frame += 32768) {
+    for (std::size_t i = frame; i + 10 < frame + 32768;) {
+      if (want[i] != 0xE8) {
+        ++i;
+        continue;
       }
-    };
-    std::int32_t cur = static_cast<std::int32_t>(base + 100);
-    put(100, 5000, 5000 - cur);                                   // positive absolute target
-    put(200, -50, -50 + static_cast<std::int32_t>(kSize));        // negative, within -cur
-    put(300, static_cast<std::int32_t>(kSize), static_cast<std::int32_t>(kSize));  // out of range: kept
-    put(400, -static_cast<std::int32_t>(base + 400) - 1, -static_cast<std::int32_t>(base + 400) - 1);
-    put(32760, 7, 7);                                             // inside the last 10 bytes: kept
-    LzxBits w;
-    if (withHeader) {
-      w.Put(1, 1);
-      w.Put(kSize >> 16, 16);
-      w.Put(kSize & 0xFFFF, 16);
-      StoredHeader(w, 65536);
+      const std::int64_t cur = static_cast<std::int64_t>(i);
+      const auto abs = static_cast<std::int32_t>(want[i + 1] | want[i + 2] << 8 | want[i + 3] << 16 |
+                                                 static_cast<std::uint32_t>(want[i + 4]) << 24);
+      if (abs >= -cur && abs < kSize) {
+        const auto rel = static_cast<std::uint32_t>(abs >= 0 ? abs - cur : abs + kSize);
+        for (int k = 0; k < 4; ++k) want[i + 1 + k] = static_cast<std::uint8_t>(rel >> (8 * k));
+      }
+      i += 5;
     }
-    w.Raw(stored);
-    return std::make_pair(w.out, plain);
-  };
-  auto [in1, want1] = frame(0, true);
-  auto [in2, want2] = frame(32768, false);
+  }
+  LzxBits w;
+  w.Put(1, 1);
+  w.Put(kSize >> 16, 16);
+  w.Put(kSize & 0xFFFF, 16);
+  StoredHeader(w, 65536);
+  const std::size_t head = w.out.size();
+  w.Raw(stored);
   auto d = LzxDecoder::Create(16);
   Bytes out(32768);
-  ASSERT_TRUE(d->DecodeFrame(in1.data(), in1.size(), out.data(), out.size()));
-  EXPECT_EQ(out, want1);
-  ASSERT_TRUE(d->DecodeFrame(in2.data(), in2.size(), out.data(), out.size()));
-  EXPECT_EQ(out, want2);
+  ASSERT_TRUE(d->DecodeFrame(w.out.data(), head + 32768, out.data(), out.size()));
+  EXPECT_EQ(out, Bytes(want.begin(), want.begin() + 32768));
+  ASSERT_TRUE(d->DecodeFrame(w.out.data() + head + 32768, 32768, out.data(), out.size()));
+  EXPECT_EQ(out, Bytes(want.begin() + 32768, want.end()));
 }
 
 TEST(Lzx, DamagedStreamsFail) {
