@@ -80,10 +80,10 @@ TEST(Lzx, StoredBlocksWithOddLengthAndFrameSpanning) {
     auto d = LzxDecoder::Create(bits);
     ASSERT_TRUE(d);
     Bytes out(32768);
-    ASSERT_TRUE(d->DecodeFrame(f1.out.data(), f1.out.size(), out.data(), 32768)) << bits;
+    ASSERT_TRUE(d->DecodeBlock(f1.out.data(), f1.out.size(), out.data(), 32768)) << bits;
     EXPECT_EQ(out, Bytes(data.begin(), data.begin() + 32768));
     Bytes out2(235);
-    ASSERT_TRUE(d->DecodeFrame(f2.out.data(), f2.out.size(), out2.data(), out2.size())) << bits;
+    ASSERT_TRUE(d->DecodeBlock(f2.out.data(), f2.out.size(), out2.data(), out2.size())) << bits;
     EXPECT_EQ(out2, Bytes(data.begin() + 32768, data.end()));
   }
   EXPECT_FALSE(LzxDecoder::Create(14));
@@ -128,9 +128,9 @@ TEST(Lzx, CallTranslationIsUndone) {
   w.Raw(stored);
   auto d = LzxDecoder::Create(16);
   Bytes out(32768);
-  ASSERT_TRUE(d->DecodeFrame(w.out.data(), head + 32768, out.data(), out.size()));
+  ASSERT_TRUE(d->DecodeBlock(w.out.data(), head + 32768, out.data(), out.size()));
   EXPECT_EQ(out, Bytes(want.begin(), want.begin() + 32768));
-  ASSERT_TRUE(d->DecodeFrame(w.out.data() + head + 32768, 32768, out.data(), out.size()));
+  ASSERT_TRUE(d->DecodeBlock(w.out.data() + head + 32768, 32768, out.data(), out.size()));
   EXPECT_EQ(out, Bytes(want.begin() + 32768, want.end()));
 }
 
@@ -138,7 +138,7 @@ TEST(Lzx, DamagedStreamsFail) {
   auto decodeOne = [](const Bytes& in, std::size_t outSize = 100) {
     auto d = LzxDecoder::Create(15);
     Bytes out(outSize);
-    return d->DecodeFrame(in.data(), in.size(), out.data(), out.size());
+    return d->DecodeBlock(in.data(), in.size(), out.data(), out.size());
   };
   for (std::uint32_t type : {0u, 4u, 5u, 6u, 7u}) {
     LzxBits w;
@@ -167,8 +167,8 @@ TEST(Lzx, DamagedStreamsFail) {
   // Frame sizes outside 1..32768 are refused.
   auto d = LzxDecoder::Create(15);
   Bytes in(10, 0), out(40000);
-  EXPECT_FALSE(d->DecodeFrame(in.data(), in.size(), out.data(), 0));
-  EXPECT_FALSE(d->DecodeFrame(in.data(), in.size(), out.data(), 32769));
+  EXPECT_FALSE(d->DecodeBlock(in.data(), in.size(), out.data(), 0));
+  EXPECT_FALSE(d->DecodeBlock(in.data(), in.size(), out.data(), 32769));
 }
 
 // Random input never crashes or hangs a decoder of any window size, and a
@@ -181,13 +181,13 @@ TEST(Decoders, RandomInputIsHandled) {
     Bytes in(1 + rng() % 3000);
     for (auto& c : in) c = static_cast<std::uint8_t>(rng());
     auto lzx = LzxDecoder::Create(15 + round % 7);
-    if (lzx->DecodeFrame(in.data(), in.size(), out.data(), 1 + rng() % 32768)) ++lzxOk;
+    if (lzx->DecodeBlock(in.data(), in.size(), out.data(), 1 + rng() % 32768)) ++lzxOk;
     auto qtm = QuantumDecoder::Create(10 + round % 12);
-    qtm->DecodeFrame(in.data(), in.size(), out.data(), 1 + rng() % 32768);
-    MszipDecoder mszip;
+    qtm->DecodeBlock(in.data(), in.size(), out.data(), 1 + rng() % 32768);
+    auto mszip = MszipDecoder::Create();
     in[0] = 'C';
     in[1] = 'K';
-    mszip.DecodeBlock(in.data(), in.size(), out.data(), 1 + rng() % 32768);
+    mszip->DecodeBlock(in.data(), in.size(), out.data(), 1 + rng() % 32768);
   }
   EXPECT_LT(lzxOk, 30);
 }
@@ -200,7 +200,7 @@ TEST(Quantum, WindowLimitsAndEmptyInput) {
     ASSERT_TRUE(q);
     Bytes out(1000);
     // Nothing to decode from: reading far past the end is refused.
-    EXPECT_FALSE(q->DecodeFrame(nullptr, 0, out.data(), out.size())) << bits;
+    EXPECT_FALSE(q->DecodeBlock(nullptr, 0, out.data(), out.size())) << bits;
   }
 }
 
@@ -217,27 +217,27 @@ TEST(Mszip, DictionaryCarriesAcrossBlocksAndSizesMustMatch) {
   Bytes b1 = ck(z1), b2 = ck(z2);
   EXPECT_LT(b2.size(), 1000u);  // the second block really refers back
 
-  MszipDecoder d;
+  auto d = MszipDecoder::Create();
   Bytes out(32768);
-  ASSERT_TRUE(d.DecodeBlock(b1.data(), b1.size(), out.data(), first.size()));
+  ASSERT_TRUE(d->DecodeBlock(b1.data(), b1.size(), out.data(), first.size()));
   EXPECT_EQ(out, first);
   Bytes out2(second.size());
-  ASSERT_TRUE(d.DecodeBlock(b2.data(), b2.size(), out2.data(), out2.size()));
+  ASSERT_TRUE(d->DecodeBlock(b2.data(), b2.size(), out2.data(), out2.size()));
   EXPECT_EQ(out2, second);
 
   // Without the history the second block cannot be decoded.
-  d.Reset();
-  EXPECT_FALSE(d.DecodeBlock(b2.data(), b2.size(), out2.data(), out2.size()));
+  d->Reset();
+  EXPECT_FALSE(d->DecodeBlock(b2.data(), b2.size(), out2.data(), out2.size()));
 
   // A block that yields one byte more, or one byte less, than recorded.
-  MszipDecoder e;
   Bytes big(32769);
-  EXPECT_FALSE(e.DecodeBlock(b1.data(), b1.size(), big.data(), 32767));
-  e.Reset();
-  EXPECT_FALSE(e.DecodeBlock(b1.data(), b1.size(), big.data(), 32769));
+  d->Reset();
+  EXPECT_FALSE(d->DecodeBlock(b1.data(), b1.size(), big.data(), 32767));
+  d->Reset();
+  EXPECT_FALSE(d->DecodeBlock(b1.data(), b1.size(), big.data(), 32769));
   // A stream cut short.
-  e.Reset();
-  EXPECT_FALSE(e.DecodeBlock(b1.data(), b1.size() / 2, out.data(), first.size()));
+  d->Reset();
+  EXPECT_FALSE(d->DecodeBlock(b1.data(), b1.size() / 2, out.data(), first.size()));
 }
 
 }  // namespace
