@@ -7,9 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <unistd.h>
 
 #include "extract/archiver.h"
@@ -21,17 +19,8 @@ namespace {
 using namespace lzhtest;
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-void WriteFile(const fs::path& p, const std::string& data) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << data;
-}
+using testing::ReadFile;
+using testing::WriteFile;
 
 // Test files: text with long-range repeats, incompressible bytes, long runs,
 // a period that straddles the 64 KB window, and the empty and 1-byte cases.
