@@ -378,8 +378,9 @@ Status ZipReader::ReadCentralDirectory(std::uint64_t size, std::uint64_t delta) 
     const std::size_t nameLen = Le16(h + central::kNameLength), extraLen = Le16(h + central::kExtraLength);
     const std::size_t varLen = nameLen + extraLen + Le16(h + central::kCommentLength);
     if (pos + central::kSize + varLen > stop) return Status::Corrupt;
-    const std::uint8_t* v;
-    if ((st = win.Get(pos + central::kSize, varLen, v)) != Status::Ok) return st;
+    // The whole entry in one piece: a second read may move the window.
+    if ((st = win.Get(pos, central::kSize + varLen, h)) != Status::Ok) return st;
+    const std::uint8_t* v = h + central::kSize;
     CentralEntry c = CentralFields(h, v);
     if (!TakeExtraFields(v + nameLen, extraLen, c)) return Status::Corrupt;
     // A disk number marked as ZIP64 without its value tells nothing: the end

@@ -112,6 +112,18 @@ TEST(ZipReader, NameEncodingAndTimesFromFlagsAndExtraFields) {
   EXPECT_EQ(r.extract, Status::Ok);
 }
 
+// A central directory larger than the reader's 64 KB read window: entries
+// that straddle the window's end must come out whole.
+TEST(ZipReader, CentralDirectoryLargerThanTheReadWindow) {
+  std::vector<ZipEntrySpec> specs;
+  for (int i = 0; i < 1000; ++i)
+    specs.push_back({.name = std::to_string(i) + std::string(150, 'n'), .data = std::to_string(i), .method = 0});
+  Result r = Read(BuildZip(specs).bytes);
+  ASSERT_EQ(r.open, Status::Ok);
+  ASSERT_EQ(r.extract, Status::Ok);
+  for (const auto& s : specs) EXPECT_EQ(r.data[s.name], s.data) << s.name;
+}
+
 TEST(ZipReader, FindsArchivesBehindAPrefixAndInZip64Form) {
   std::string stub = "MZ" + std::string(3000, '\x90');
   auto sfx = BuildZip({{.name = "a", .data = Text(3000)}, {.name = "b", .data = "bb", .method = 0}}, stub);
