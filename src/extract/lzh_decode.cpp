@@ -1,13 +1,13 @@
 #include "extract/lzh_decode.h"
 
-#include "extract/bit_reader.h"
-#include "extract/huffman.h"
-
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include "extract/bit_reader.h"
+#include "extract/huffman.h"
 
 namespace tarvex::extract::lzh {
 

@@ -1,13 +1,13 @@
 #include "extract/lzx.h"
 
-#include "extract/bit_reader.h"
-#include "extract/huffman.h"
-#include "extract/le_bytes.h"
-
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
+
+#include "extract/bit_reader.h"
+#include "extract/huffman.h"
+#include "extract/le_bytes.h"
 #if defined(_MSC_VER) && !defined(__clang__)
 #include <xmmintrin.h>
 #endif
@@ -35,6 +35,8 @@ constexpr int kMaxPositionSlots = 50;
 constexpr int kMainMaxSymbols = kNumChars + kMaxPositionSlots * 8;
 constexpr int kMinMatch = 2;
 constexpr int kPrimaryLengths = 7;
+// Block types.
+constexpr int kVerbatim = 1, kAligned = 2, kUncompressed = 3;
 
 // Bits of 16-bit little-endian words, most significant bit first.
 using Bits = BitReader<2>;
@@ -147,18 +149,18 @@ struct LzxDecoder::Impl {
     blockLength = blockRemaining = (hi << 8) | lo;
     if (blockLength == 0) return false;
     switch (blockType) {
-      case 2:
+      case kAligned:
         for (auto& l : alignedLens) l = static_cast<std::uint8_t>(in.Read(3));
         if (!alignedTree.Build(alignedLens.data(), kAlignedSymbols)) return false;
         [[fallthrough]];
-      case 1:
+      case kVerbatim:
         if (!ReadLengths(in, mainLens.data(), 0, kNumChars)) return false;
         if (!ReadLengths(in, mainLens.data(), kNumChars, mainSymbols)) return false;
         if (!mainTree.Build(mainLens.data(), mainSymbols)) return false;
         if (!ReadLengths(in, lengthLens.data(), 0, kLengthSymbols)) return false;
         if (!lengthTree.Build(lengthLens.data(), kLengthSymbols)) return false;
         return !in.PastEnd();
-      case 3: {
+      case kUncompressed: {
         in.SkipToNextUnit();
         std::size_t p = static_cast<std::size_t>(in.BytePosition());
         if (p > size || size - p < 12) return false;
@@ -239,7 +241,7 @@ struct LzxDecoder::Impl {
     constexpr int kBatch = 64;
     Token toks[kBatch];
     Bits bits = in;
-    const bool aligned = blockType == 2;
+    const bool aligned = blockType == kAligned;
     std::uint8_t* const r = ring.data();
     const std::uint32_t mask = ringMask;
     const std::uint32_t window = windowSize;
@@ -357,7 +359,7 @@ struct LzxDecoder::Impl {
         if (!ReadBlockHeader(in, data, size)) return false;
       }
       std::uint32_t want = static_cast<std::uint32_t>(std::min<std::uint64_t>(blockRemaining, frameEnd - produced));
-      if (blockType == 3) {
+      if (blockType == kUncompressed) {
         // Stored data: `in` sits on a byte boundary (after the header's R0-R2,
         // or at the start of a frame that continues the block).
         std::size_t p = static_cast<std::size_t>(in.BytePosition());

@@ -1,12 +1,12 @@
 #include "extract/quantum.h"
 
-#include "extract/bit_reader.h"
-
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <utility>
 #include <vector>
+
+#include "extract/bit_reader.h"
 
 namespace tarvex::extract {
 
