@@ -508,7 +508,7 @@ constexpr MethodSpec kMethods[] = {
     {"-lzs-", Method::Lzs, 11, DecodeLzs, 16, 17},
     {"-lz4-", Method::Lz4, 0, nullptr, 8, 1},
     {"-lz5-", Method::Lz5, 12, DecodeLz5, 17, 18},
-    {"-lhd-", Method::Lhd, 0, nullptr, 8, 0},
+    {"-lhd-", Method::Lhd, 0, nullptr, 8, 0},  // a folder: no data
 };
 
 const MethodSpec* SpecOf(Method method) {

@@ -429,7 +429,9 @@ Status LzhReader::Open(InputFile& file) {
     if (s == Status::NotThisFormat) return members_.empty() ? s : Status::Corrupt;
     if (s != Status::Ok) return s;
     if (m.packedSize > size - m.dataOffset || m.dataOffset > size) return Status::Corrupt;  // cut short
-    if (m.info.size > lzh::MaxOutput(m.method, m.packedSize)) return Status::Corrupt;
+    // A size the data cannot expand to (folders and links carry no data).
+    const bool hasData = !m.info.isDirectory && !m.info.isSymlink;
+    if (hasData && m.info.size > lzh::MaxOutput(m.method, m.packedSize)) return Status::Corrupt;
     if (m.method == lzh::Method::Unknown) unknownMethod = true;
     pos = m.dataOffset + m.packedSize;
     entries_.push_back(m.info);

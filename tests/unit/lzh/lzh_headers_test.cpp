@@ -130,6 +130,7 @@ TEST(LzhHeaders, LinksAndDirectoriesCarryNoData) {
   modeLink.exts.push_back({0x50, std::string("\xFF\xA1", 2)});
   Spec dir = Stored(2, "", "");
   dir.method = "-lhd-";
+  dir.original = 100;  // a size on a folder means nothing
   dir.exts.push_back({0x02, std::string("d1\xFF" "d2\xFF")});
   // ポ is 0x83 0x7C: a '|' trail byte is no link marker.
   Spec po = Stored(0, "\x83\x7C.txt", "p");
