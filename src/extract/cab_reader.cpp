@@ -1,41 +1,75 @@
-#include "extract/le_bytes.h"
+// Cabinet reader: see cab_reader.h. A cabinet is a header, a table of
+// folders (compressed streams), a table of files (each a byte range of one
+// folder's uncompressed data) and, per folder, a chain of data blocks.
 #include "extract/cab_reader.h"
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
+#include <map>
 
-#include "extract/lzx.h"
-#include "extract/mszip.h"
-#include "extract/quantum.h"
+#include "extract/folder_decoder.h"
+#include "extract/le_bytes.h"
 
 namespace tarvex::extract {
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 36;
-constexpr std::size_t kFolderSize = 8;
-constexpr std::size_t kFileSize = 16;
-constexpr std::size_t kDataHeaderSize = 8;
-constexpr std::size_t kMaxName = 1024;
-constexpr std::uint32_t kFrame = 32768;
-
+// The cabinet header; offsets from the signature.
+namespace cfheader {
+constexpr std::size_t kSize = 36;
+constexpr char kSignature[4] = {'M', 'S', 'C', 'F'};
+constexpr std::size_t kReserved1 = 4;     // 32 bits, 0
+constexpr std::size_t kCabinetSize = 8;   // 32 bits
+constexpr std::size_t kFilesOffset = 16;  // 32 bits
+constexpr std::size_t kVersionMinor = 24;
+constexpr std::size_t kVersionMajor = 25;
+constexpr std::size_t kFolderCount = 26;  // 16 bits
+constexpr std::size_t kFileCount = 28;    // 16 bits
+constexpr std::size_t kFlags = 30;        // 16 bits
+constexpr std::uint8_t kVersionMajorValue = 1, kVersionMinorValue = 3;  // format version 1.3
 constexpr std::uint16_t kFlagPrevCabinet = 0x0001;
 constexpr std::uint16_t kFlagNextCabinet = 0x0002;
 constexpr std::uint16_t kFlagReservePresent = 0x0004;
+// With kFlagReservePresent the fixed part is followed by the reserve sizes:
+// header reserve (16 bits, its bytes follow), folder and data reserve (8 bits each).
+constexpr std::size_t kReserveSizesLength = 4;
+constexpr std::size_t kHeaderReserve = 0, kFolderReserve = 2, kDataReserve = 3;
+}  // namespace cfheader
+
+// One entry of the folder table.
+namespace cffolder {
+constexpr std::size_t kSize = 8;
+constexpr std::size_t kFirstBlock = 0;  // 32 bits, from the cabinet's start
+constexpr std::size_t kBlockCount = 4;  // 16 bits
+constexpr std::size_t kType = 6;        // 16 bits: method and window
+}  // namespace cffolder
+
+// One entry of the file table, followed by the NUL-terminated name.
+namespace cffile {
+constexpr std::size_t kSize = 16;
+constexpr std::size_t kLength = 0;       // 32 bits, uncompressed
+constexpr std::size_t kFolderOffset = 4;  // 32 bits, in the folder's data
+constexpr std::size_t kFolder = 8;        // 16 bits
+constexpr std::size_t kDate = 10, kTime = 12, kAttributes = 14;
 constexpr std::uint16_t kFolderContinuedFirst = 0xFFFD;  // 0xFFFD..0xFFFF: spans cabinets
 constexpr std::uint16_t kAttrNameIsUtf8 = 0x80;
 constexpr std::uint16_t kAttrKept = 0x27;  // read-only, hidden, system, archive
+constexpr std::size_t kMaxName = 1024;
+}  // namespace cffile
 
-enum Method { kNone = 0, kMszip = 1, kQuantum = 2, kLzx = 3 };
-
+// The header of a data block, followed by its reserve and its data.
+namespace cfdata {
+constexpr std::size_t kSize = 8;
+constexpr std::size_t kChecksum = 0;          // 32 bits, 0 for none
+constexpr std::size_t kCompressedSize = 4;    // 16 bits
+constexpr std::size_t kUncompressedSize = 6;  // 16 bits
+}  // namespace cfdata
 
 struct Folder {
-  std::uint64_t dataStart = 0;  // file offset of the first data block
+  std::uint64_t firstBlock = 0;  // file offset of the first data block
   std::uint16_t blocks = 0;
-  int method = kNone;
-  int windowBits = 0;
-  std::uint64_t size = 0;  // uncompressed bytes, summed over the blocks
+  std::optional<FolderCodec> codec;  // none: a method this reader does not decode
+  std::uint64_t size = 0;            // uncompressed bytes, summed over the blocks
   bool used = false;
 };
 
@@ -45,6 +79,9 @@ struct FileRecord {
   std::uint16_t folder = 0;
 };
 
+// Whether a method's blocks are frames that must be full but for the last.
+bool NeedsFullFrames(CabMethod m) { return m == CabMethod::Lzx || m == CabMethod::Quantum; }
+
 }  // namespace
 
 std::uint32_t CabChecksum(const std::uint8_t* data, std::size_t n, std::uint32_t seed) {
@@ -52,12 +89,7 @@ std::uint32_t CabChecksum(const std::uint8_t* data, std::size_t n, std::uint32_t
   std::size_t i = 0;
   for (; i + 4 <= n; i += 4) sum ^= Le32(data + i);
   std::uint32_t tail = 0;
-  switch (n - i) {
-    case 3: tail = (static_cast<std::uint32_t>(data[i]) << 16) | (static_cast<std::uint32_t>(data[i + 1]) << 8) | data[i + 2]; break;
-    case 2: tail = (static_cast<std::uint32_t>(data[i]) << 8) | data[i + 1]; break;
-    case 1: tail = data[i]; break;
-    default: break;
-  }
+  for (; i < n; ++i) tail = (tail << 8) | data[i];
   return sum ^ tail;
 }
 
@@ -70,13 +102,27 @@ struct Source {
   std::uint64_t cabinetEnd = 0;
   std::size_t dataReserve = 0;  // bytes reserved in every data block header
 
-  Status ReadExact(std::uint64_t at, void* buf, std::size_t n) {
-    if (at > fileSize || fileSize - at < n) return Status::Corrupt;
-    std::int64_t got = file->ReadAt(at, buf, n);
-    if (got < 0) return Status::IoError;
-    return static_cast<std::size_t>(got) == n ? Status::Ok : Status::Corrupt;
-  }
+  Status Read(std::uint64_t at, void* buf, std::size_t n) { return ReadExact(*file, at, buf, n); }
 };
+
+// The fields of the cabinet header that the reader uses.
+struct Header {
+  std::uint32_t cabinetSize = 0;
+  std::uint32_t filesOffset = 0;
+  std::uint16_t folderCount = 0;
+  std::uint16_t fileCount = 0;
+  std::uint16_t flags = 0;
+};
+
+Header HeaderFields(const std::uint8_t* h) {
+  Header hd;
+  hd.cabinetSize = Le32(h + cfheader::kCabinetSize);
+  hd.filesOffset = Le32(h + cfheader::kFilesOffset);
+  hd.folderCount = Le16(h + cfheader::kFolderCount);
+  hd.fileCount = Le16(h + cfheader::kFileCount);
+  hd.flags = Le16(h + cfheader::kFlags);
+  return hd;
+}
 
 }  // namespace
 
@@ -96,119 +142,131 @@ struct CabReader::Impl : Source {
   Status ParseAt(std::uint64_t at) {
     Clear();
     base = at;
-    std::uint8_t h[kHeaderSize];
-    Status s = ReadExact(at, h, sizeof h);
-    if (s != Status::Ok) return s == Status::Corrupt ? Status::NotThisFormat : s;
-    if (std::memcmp(h, "MSCF", 4) != 0) return Status::NotThisFormat;
-    const std::uint32_t cbCabinet = Le32(h + 8);
-    const std::uint32_t coffFiles = Le32(h + 16);
-    const std::uint16_t cFolders = Le16(h + 26);
-    const std::uint16_t cFiles = Le16(h + 28);
-    const std::uint16_t flags = Le16(h + 30);
-    if (flags & (kFlagPrevCabinet | kFlagNextCabinet)) return Status::Unsupported;
-    if (cbCabinet < kHeaderSize || cbCabinet > fileSize - at) return Status::Corrupt;  // truncated
-    cabinetEnd = at + cbCabinet;
-    if (cFolders == 0 || cFiles == 0) return Status::Corrupt;
-
-    std::uint64_t pos = at + kHeaderSize;
+    Header hd;
+    std::uint64_t pos = 0;  // after the header and its reserve
     std::size_t folderReserve = 0;
+    Status s = ReadHeader(at, hd, pos, folderReserve);
+    if (s == Status::Ok) s = ReadFolders(pos, hd, folderReserve);
+    if (s == Status::Ok) s = ReadFiles(hd);
+    if (s == Status::Ok) s = WalkDataBlocks(hd);
+    return s;
+  }
+
+  // The header: signature, sizes and counts, flags, reserve sizes.
+  Status ReadHeader(std::uint64_t at, Header& hd, std::uint64_t& pos, std::size_t& folderReserve) {
+    std::uint8_t h[cfheader::kSize];
+    Status s = Read(at, h, sizeof h);
+    if (s != Status::Ok) return s == Status::Corrupt ? Status::NotThisFormat : s;
+    if (std::memcmp(h, cfheader::kSignature, sizeof cfheader::kSignature) != 0) return Status::NotThisFormat;
+    hd = HeaderFields(h);
+    if (hd.flags & (cfheader::kFlagPrevCabinet | cfheader::kFlagNextCabinet)) return Status::Unsupported;
+    if (hd.cabinetSize < cfheader::kSize || hd.cabinetSize > fileSize - at) return Status::Corrupt;  // truncated
+    cabinetEnd = at + hd.cabinetSize;
+    if (hd.folderCount == 0 || hd.fileCount == 0) return Status::Corrupt;
+    if (hd.filesOffset >= hd.cabinetSize) return Status::Corrupt;
+    pos = at + cfheader::kSize;
+    folderReserve = 0;
     dataReserve = 0;
-    if (flags & kFlagReservePresent) {
-      std::uint8_t r[4];
-      if ((s = ReadExact(pos, r, 4)) != Status::Ok) return s;
-      folderReserve = r[2];
-      dataReserve = r[3];
-      pos += 4 + Le16(r);
+    if (hd.flags & cfheader::kFlagReservePresent) {
+      std::uint8_t r[cfheader::kReserveSizesLength];
+      if ((s = Read(pos, r, sizeof r)) != Status::Ok) return s;
+      folderReserve = r[cfheader::kFolderReserve];
+      dataReserve = r[cfheader::kDataReserve];
+      pos += sizeof r + Le16(r + cfheader::kHeaderReserve);
     }
+    return Status::Ok;
+  }
 
-    // Folder table.
-    const std::size_t folderRec = kFolderSize + folderReserve;
-    if (pos + std::uint64_t{cFolders} * folderRec > cabinetEnd) return Status::Corrupt;
-    std::vector<std::uint8_t> table(std::size_t{cFolders} * folderRec);
-    if ((s = ReadExact(pos, table.data(), table.size())) != Status::Ok) return s;
-    folders.resize(cFolders);
-    for (std::size_t i = 0; i < cFolders; ++i) {
-      const std::uint8_t* f = table.data() + i * folderRec;
-      Folder& fo = folders[i];
-      fo.dataStart = at + Le32(f);
-      fo.blocks = Le16(f + 4);
-      std::uint16_t type = Le16(f + 6);
-      fo.method = type & 0x0F;
-      fo.windowBits = (type >> 8) & 0x1F;
+  // The folder table, right after the header.
+  Status ReadFolders(std::uint64_t pos, const Header& hd, std::size_t folderReserve) {
+    const std::size_t entrySize = cffolder::kSize + folderReserve;
+    if (pos + std::uint64_t{hd.folderCount} * entrySize > cabinetEnd) return Status::Corrupt;
+    std::vector<std::uint8_t> table(std::size_t{hd.folderCount} * entrySize);
+    Status s = Read(pos, table.data(), table.size());
+    if (s != Status::Ok) return s;
+    folders.resize(hd.folderCount);
+    for (std::size_t i = 0; i < hd.folderCount; ++i) {
+      const std::uint8_t* f = table.data() + i * entrySize;
+      folders[i].firstBlock = base + Le32(f + cffolder::kFirstBlock);
+      folders[i].blocks = Le16(f + cffolder::kBlockCount);
+      folders[i].codec = FolderCodecOf(Le16(f + cffolder::kType));
     }
+    return Status::Ok;
+  }
 
-    // File table: fixed part and a NUL-terminated name for each file, read
-    // through a window of the file so that memory stays small.
-    if (coffFiles >= cbCabinet) return Status::Corrupt;
-    constexpr std::size_t kRecordMax = kFileSize + kMaxName + 1;
-    std::uint64_t tablePos = at + coffFiles;  // file offset of table[0]
+  // The file table: fixed part and a NUL-terminated name for each file,
+  // read through a window of the file so that memory stays small.
+  Status ReadFiles(const Header& hd) {
+    constexpr std::size_t kRecordMax = cffile::kSize + cffile::kMaxName + 1;
+    std::vector<std::uint8_t> window(std::size_t{64} << 10);
+    std::uint64_t windowPos = base + hd.filesOffset;  // file offset of window[0]
     std::size_t have = 0, p = 0;
-    table.assign(std::size_t{64} << 10, 0);
-    records.resize(cFiles);
-    entries.resize(cFiles);
-    for (std::size_t i = 0; i < cFiles; ++i) {
-      if (have - p < kRecordMax && tablePos + have < cabinetEnd) {
-        tablePos += p;
+    records.resize(hd.fileCount);
+    entries.resize(hd.fileCount);
+    for (std::size_t i = 0; i < hd.fileCount; ++i) {
+      if (have - p < kRecordMax && windowPos + have < cabinetEnd) {
+        windowPos += p;
         have -= p;
-        std::memmove(table.data(), table.data() + p, have);
+        std::memmove(window.data(), window.data() + p, have);
         p = 0;
-        std::size_t n = static_cast<std::size_t>(
-            std::min<std::uint64_t>(table.size() - have, cabinetEnd - (tablePos + have)));
-        if ((s = ReadExact(tablePos + have, table.data() + have, n)) != Status::Ok) return s;
+        const auto n = static_cast<std::size_t>(
+            std::min<std::uint64_t>(window.size() - have, cabinetEnd - (windowPos + have)));
+        Status s = Read(windowPos + have, window.data() + have, n);
+        if (s != Status::Ok) return s;
         have += n;
       }
-      if (have - p < kFileSize + 1) return Status::Corrupt;
-      const std::uint8_t* r = table.data() + p;
+      if (have - p < cffile::kSize + 1) return Status::Corrupt;
+      const std::uint8_t* r = window.data() + p;
       FileRecord& rec = records[i];
-      rec.size = Le32(r);
-      rec.offset = Le32(r + 4);
-      rec.folder = Le16(r + 8);
-      std::uint16_t date = Le16(r + 10), time = Le16(r + 12), attribs = Le16(r + 14);
-      p += kFileSize;
-      const void* nul = std::memchr(table.data() + p, 0, std::min(have - p, kMaxName + 1));
-      if (nul == nullptr) return Status::Corrupt;
-      std::size_t len = static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - (table.data() + p));
+      rec.size = Le32(r + cffile::kLength);
+      rec.offset = Le32(r + cffile::kFolderOffset);
+      rec.folder = Le16(r + cffile::kFolder);
+      const std::uint16_t attribs = Le16(r + cffile::kAttributes);
       EntryInfo& e = entries[i];
-      e.rawName.assign(reinterpret_cast<const char*>(table.data() + p), len);
+      e.mtime.kind = FileTime::DosLocal;
+      e.mtime.value = (std::uint64_t{Le16(r + cffile::kDate)} << 16) | Le16(r + cffile::kTime);
+      p += cffile::kSize;
+      const void* nul = std::memchr(window.data() + p, 0, std::min(have - p, cffile::kMaxName + 1));
+      if (nul == nullptr) return Status::Corrupt;
+      const auto len = static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - (window.data() + p));
+      e.rawName.assign(reinterpret_cast<const char*>(window.data() + p), len);
       p += len + 1;
-      e.encoding = (attribs & kAttrNameIsUtf8) ? NameEncoding::Utf8 : NameEncoding::Cp932;
+      e.encoding = (attribs & cffile::kAttrNameIsUtf8) ? NameEncoding::Utf8 : NameEncoding::Cp932;
       e.backslashIsSeparator = true;
       e.size = rec.size;
-      e.mtime.kind = FileTime::DosLocal;
-      e.mtime.value = (std::uint64_t{date} << 16) | time;
-      e.dosAttributes = attribs & kAttrKept;
-      if (rec.folder >= kFolderContinuedFirst) return Status::Unsupported;
-      if (rec.folder >= cFolders) return Status::Corrupt;
+      e.dosAttributes = attribs & cffile::kAttrKept;
+      if (rec.folder >= cffile::kFolderContinuedFirst) return Status::Unsupported;
+      if (rec.folder >= hd.folderCount) return Status::Corrupt;
       folders[rec.folder].used = true;
     }
+    return Status::Ok;
+  }
 
-    // Walk the data blocks of every folder in use: the chain must lie inside
-    // the cabinet, and gives each folder's uncompressed size. Each block
-    // header takes at least 8 bytes, which bounds the walk by the file size.
-    std::uint64_t blocksLeft = (cbCabinet / kDataHeaderSize) + 1;
+  // Walks the data blocks of every folder in use: the chain must lie inside
+  // the cabinet, and gives each folder's uncompressed size. Each block
+  // header takes at least 8 bytes, which bounds the walk by the file size.
+  Status WalkDataBlocks(const Header& hd) {
+    std::uint64_t blocksLeft = hd.cabinetSize / cfdata::kSize + 1;
     for (Folder& fo : folders) {
       if (!fo.used) continue;
-      switch (fo.method) {
-        case kNone: case kMszip: break;
-        case kQuantum: if (fo.windowBits < 10 || fo.windowBits > 21) return Status::Unsupported; break;
-        case kLzx: if (fo.windowBits < 15 || fo.windowBits > 21) return Status::Unsupported; break;
-        default: return Status::Unsupported;
-      }
+      if (!fo.codec) return Status::Unsupported;
       if (fo.blocks > blocksLeft) return Status::Corrupt;
       blocksLeft -= fo.blocks;
-      std::uint64_t bp = fo.dataStart;
-      std::uint8_t dh[kDataHeaderSize];
+      std::uint64_t bp = fo.firstBlock;
       for (std::uint32_t b = 0; b < fo.blocks; ++b) {
-        if (bp < at + kHeaderSize || bp > cabinetEnd) return Status::Corrupt;
-        if ((s = ReadExact(bp, dh, sizeof dh)) != Status::Ok) return s;
-        std::uint16_t cbData = Le16(dh + 4), cbUncomp = Le16(dh + 6);
-        if (fo.method == kNone && cbData != cbUncomp) return Status::Corrupt;
-        if ((fo.method == kLzx || fo.method == kQuantum) &&
-            (cbUncomp > kFrame || (b + 1u < fo.blocks && cbUncomp != kFrame)))
+        std::uint8_t dh[cfdata::kSize];
+        if (bp < base + cfheader::kSize || bp > cabinetEnd) return Status::Corrupt;
+        Status s = Read(bp, dh, sizeof dh);
+        if (s != Status::Ok) return s;
+        const std::uint16_t packed = Le16(dh + cfdata::kCompressedSize);
+        const std::uint16_t unpacked = Le16(dh + cfdata::kUncompressedSize);
+        if (fo.codec->method == CabMethod::Stored && packed != unpacked) return Status::Corrupt;
+        if (NeedsFullFrames(fo.codec->method) &&
+            (unpacked > kCabFrameSize || (b + 1u < fo.blocks && unpacked != kCabFrameSize)))
           return Status::Corrupt;
-        bp += kDataHeaderSize + dataReserve + cbData;
+        bp += cfdata::kSize + dataReserve + packed;
         if (bp > cabinetEnd) return Status::Corrupt;
-        fo.size += cbUncomp;
+        fo.size += unpacked;
       }
     }
     for (const FileRecord& rec : records)
@@ -220,26 +278,29 @@ struct CabReader::Impl : Source {
   // by a header that makes sense and a cabinet that parses completely.
   Status SearchInProgram() {
     constexpr std::size_t kChunk = 1 << 20;
-    std::vector<std::uint8_t> buf(kChunk + 3);
+    constexpr std::size_t kSig = sizeof cfheader::kSignature;
+    std::vector<std::uint8_t> buf(kChunk + kSig - 1);
     for (std::uint64_t off = 0; off < fileSize; off += kChunk) {
-      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk + 3, fileSize - off));
-      std::int64_t got = file->ReadAt(off, buf.data(), n);
+      auto n = static_cast<std::size_t>(std::min<std::uint64_t>(buf.size(), fileSize - off));
+      const std::int64_t got = file->ReadAt(off, buf.data(), n);
       if (got < 0) return Status::IoError;
       n = static_cast<std::size_t>(got);
-      for (std::size_t i = 0; i + 4 <= n && i < kChunk; ++i) {
-        if (buf[i] != 'M' || std::memcmp(buf.data() + i, "MSCF", 4) != 0) continue;
-        std::uint64_t at = off + i;
+      for (std::size_t i = 0; i + kSig <= n && i < kChunk; ++i) {
+        if (buf[i] != cfheader::kSignature[0] || std::memcmp(buf.data() + i, cfheader::kSignature, kSig) != 0)
+          continue;
+        const std::uint64_t at = off + i;
         if (at == 0) continue;
-        std::uint8_t h[kHeaderSize];
-        if (ReadExact(at, h, sizeof h) != Status::Ok) continue;
-        std::uint32_t cbCabinet = Le32(h + 8), coffFiles = Le32(h + 16);
-        bool plausible = Le32(h + 4) == 0 && h[25] == 1 && h[24] == 3 && cbCabinet >= kHeaderSize &&
-                         cbCabinet <= fileSize - at && coffFiles < cbCabinet && Le16(h + 26) > 0 &&
-                         Le16(h + 28) > 0;
+        std::uint8_t h[cfheader::kSize];
+        if (Read(at, h, sizeof h) != Status::Ok) continue;
+        const Header hd = HeaderFields(h);
+        const bool plausible = Le32(h + cfheader::kReserved1) == 0 &&
+                               h[cfheader::kVersionMajor] == cfheader::kVersionMajorValue &&
+                               h[cfheader::kVersionMinor] == cfheader::kVersionMinorValue &&
+                               hd.cabinetSize >= cfheader::kSize && hd.cabinetSize <= fileSize - at &&
+                               hd.filesOffset < hd.cabinetSize && hd.folderCount > 0 && hd.fileCount > 0;
         if (!plausible) continue;
-        Status s = ParseAt(at);
-        if (s == Status::Ok) return s;
-        if (s == Status::IoError) return s;
+        const Status s = ParseAt(at);
+        if (s == Status::Ok || s == Status::IoError) return s;
       }
     }
     Clear();
@@ -250,15 +311,19 @@ struct CabReader::Impl : Source {
 namespace {
 
 // The decoders and buffers of one extraction, shared by its folders: a
-// folder resets them instead of allocating its own (a cabinet may hold
+// folder resets a decoder instead of making its own (a cabinet may hold
 // thousands of folders).
 struct Workspace {
   std::vector<std::uint8_t> in = std::vector<std::uint8_t>(65535);
   std::vector<std::uint8_t> out = std::vector<std::uint8_t>(65535);
-  std::unique_ptr<MszipDecoder> mszip;
-  std::unique_ptr<LzxDecoder> lzx[22];
-  std::unique_ptr<QuantumDecoder> quantum[22];
+  std::map<FolderCodec, std::unique_ptr<FolderDecoder>> decoders;
   std::uint64_t budget = 0;  // bytes that may still be decoded
+
+  FolderDecoder* DecoderFor(FolderCodec codec) {
+    auto& d = decoders[codec];
+    if (!d) d = MakeFolderDecoder(codec);
+    return d.get();
+  }
 };
 
 // Decodes one folder's data blocks in order, one block at a time, and hands
@@ -268,26 +333,8 @@ class FolderStream {
   FolderStream(Source& cab, const Folder& folder, Workspace& ws) : cab_(cab), folder_(folder), ws_(ws) {}
 
   Status Init() {
-    switch (folder_.method) {
-      case kMszip:
-        if (!ws_.mszip) ws_.mszip = std::make_unique<MszipDecoder>();
-        if (!ws_.mszip->ok()) return Status::IoError;
-        mszip_ = ws_.mszip.get();
-        break;
-      case kLzx:
-        if (folder_.windowBits < 15 || folder_.windowBits > 21) return Status::Unsupported;
-        if (!ws_.lzx[folder_.windowBits]) ws_.lzx[folder_.windowBits] = LzxDecoder::Create(folder_.windowBits);
-        lzx_ = ws_.lzx[folder_.windowBits].get();
-        break;
-      case kQuantum:
-        if (folder_.windowBits < 10 || folder_.windowBits > 21) return Status::Unsupported;
-        if (!ws_.quantum[folder_.windowBits])
-          ws_.quantum[folder_.windowBits] = QuantumDecoder::Create(folder_.windowBits);
-        quantum_ = ws_.quantum[folder_.windowBits].get();
-        break;
-      default:
-        break;
-    }
+    decoder_ = ws_.DecoderFor(*folder_.codec);
+    if (!decoder_) return Status::IoError;
     Restart();
     return Status::Ok;
   }
@@ -306,8 +353,8 @@ class FolderStream {
         Status s = NextBlock();
         if (s != Status::Ok) return s;
       }
-      std::size_t at = static_cast<std::size_t>(from - outStart_);
-      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(to - from, outLen_ - at));
+      const auto at = static_cast<std::size_t>(from - outStart_);
+      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(to - from, outLen_ - at));
       if (!sink.Write(ws_.out.data() + at, n)) return Status::Aborted;
       from += n;
     }
@@ -317,58 +364,44 @@ class FolderStream {
  private:
   void Restart() {
     nextBlock_ = 0;
-    nextPos_ = folder_.dataStart;
+    nextPos_ = folder_.firstBlock;
     outStart_ = 0;
     outLen_ = 0;
-    if (mszip_) mszip_->Reset();
-    if (lzx_) lzx_->Reset();
-    if (quantum_) quantum_->Reset();
+    decoder_->Reset();
   }
 
   Status NextBlock() {
     if (nextBlock_ >= folder_.blocks) return Status::Corrupt;  // data ends before the files do
-    std::uint8_t h[kDataHeaderSize];
-    Status s = cab_.ReadExact(nextPos_, h, sizeof h);
+    std::uint8_t h[cfdata::kSize];
+    Status s = cab_.Read(nextPos_, h, sizeof h);
     if (s != Status::Ok) return s;
-    const std::uint32_t csum = Le32(h);
-    const std::uint16_t cbData = Le16(h + 4), cbUncomp = Le16(h + 6);
-    const std::uint64_t dataAt = nextPos_ + kDataHeaderSize + cab_.dataReserve;
-    if (dataAt + cbData > cab_.cabinetEnd) return Status::Corrupt;
-    if ((s = cab_.ReadExact(dataAt, ws_.in.data(), cbData)) != Status::Ok) return s;
-    if (csum != 0 && CabChecksum(h + 4, 4, CabChecksum(ws_.in.data(), cbData, 0)) != csum)
-      return Status::Corrupt;
-    nextPos_ = dataAt + cbData;
+    const std::uint32_t checksum = Le32(h + cfdata::kChecksum);
+    const std::uint16_t packed = Le16(h + cfdata::kCompressedSize);
+    const std::uint16_t unpacked = Le16(h + cfdata::kUncompressedSize);
+    const std::uint64_t dataAt = nextPos_ + cfdata::kSize + cab_.dataReserve;
+    if (dataAt + packed > cab_.cabinetEnd) return Status::Corrupt;
+    if ((s = cab_.Read(dataAt, ws_.in.data(), packed)) != Status::Ok) return s;
+    // The checksum covers the data, then the two size fields.
+    const std::uint32_t sum = CabChecksum(ws_.in.data(), packed, 0);
+    if (checksum != 0 && CabChecksum(h + cfdata::kCompressedSize, 4, sum) != checksum) return Status::Corrupt;
+    nextPos_ = dataAt + packed;
     ++nextBlock_;
     outStart_ += outLen_;
-    outLen_ = cbUncomp;
-    if (ws_.budget < cbUncomp) return Status::Unsupported;
-    ws_.budget -= cbUncomp;
-    if (cbUncomp == 0) return Status::Ok;
-    bool ok = false;
-    switch (folder_.method) {
-      case kNone:
-        ok = cbData == cbUncomp;
-        if (ok) std::memcpy(ws_.out.data(), ws_.in.data(), cbData);
-        break;
-      case kMszip: ok = mszip_->DecodeBlock(ws_.in.data(), cbData, ws_.out.data(), cbUncomp); break;
-      case kLzx: ok = cbUncomp <= kFrame && lzx_->DecodeFrame(ws_.in.data(), cbData, ws_.out.data(), cbUncomp); break;
-      case kQuantum:
-        ok = cbUncomp <= kFrame && quantum_->DecodeFrame(ws_.in.data(), cbData, ws_.out.data(), cbUncomp);
-        break;
-      default: break;
-    }
-    return ok ? Status::Ok : Status::Corrupt;
+    outLen_ = unpacked;
+    if (ws_.budget < unpacked) return Status::Unsupported;
+    ws_.budget -= unpacked;
+    if (unpacked == 0) return Status::Ok;
+    return decoder_->DecodeBlock(ws_.in.data(), packed, ws_.out.data(), unpacked) ? Status::Ok
+                                                                                  : Status::Corrupt;
   }
 
   Source& cab_;
   const Folder& folder_;
   Workspace& ws_;
-  MszipDecoder* mszip_ = nullptr;
-  LzxDecoder* lzx_ = nullptr;
-  QuantumDecoder* quantum_ = nullptr;
+  FolderDecoder* decoder_ = nullptr;
   std::uint32_t nextBlock_ = 0;
   std::uint64_t nextPos_ = 0;
-  std::uint64_t outStart_ = 0;  // folder offset of out_[0]
+  std::uint64_t outStart_ = 0;  // folder offset of ws_.out[0]
   std::size_t outLen_ = 0;
 };
 
@@ -385,14 +418,14 @@ Status CabReader::Open(InputFile& file) {
   d.Clear();
   d.file = &file;
   d.fileSize = file.Size();
-  std::uint8_t sig[4];
-  if (d.fileSize < 4) return Status::NotThisFormat;
-  std::int64_t got = file.ReadAt(0, sig, 4);
+  std::uint8_t sig[sizeof cfheader::kSignature];
+  if (d.fileSize < sizeof sig) return Status::NotThisFormat;
+  const std::int64_t got = file.ReadAt(0, sig, sizeof sig);
   if (got < 0) return Status::IoError;
-  if (got != 4) return Status::NotThisFormat;
+  if (got != static_cast<std::int64_t>(sizeof sig)) return Status::NotThisFormat;
   Status s;
-  if (std::memcmp(sig, "MSCF", 4) == 0) s = d.ParseAt(0);
-  else if (sig[0] == 'M' && sig[1] == 'Z') s = d.SearchInProgram();
+  if (std::memcmp(sig, cfheader::kSignature, sizeof sig) == 0) s = d.ParseAt(0);
+  else if (sig[0] == 'M' && sig[1] == 'Z') s = d.SearchInProgram();  // a Windows program
   else return Status::NotThisFormat;
   if (s != Status::Ok) d.Clear();
   return s;
@@ -412,9 +445,8 @@ Status CabReader::ExtractAll(const std::function<EntrySink*(std::size_t)>& sinkF
   for (std::size_t f = 0; f < d.folders.size(); ++f) {
     auto& list = byFolder[f];
     if (list.empty()) continue;
-    std::stable_sort(list.begin(), list.end(), [&](std::size_t a, std::size_t b) {
-      return d.records[a].offset < d.records[b].offset;
-    });
+    std::stable_sort(list.begin(), list.end(),
+                     [&](std::size_t a, std::size_t b) { return d.records[a].offset < d.records[b].offset; });
     FolderStream stream(d, d.folders[f], ws);
     Status s = stream.Init();
     if (s != Status::Ok) return s;

@@ -6,32 +6,10 @@
 #include <memory>
 #include <vector>
 
-namespace tarvex::extract::lzh {
+#include "extract/bit_reader.h"
+#include "extract/huffman.h"
 
-Method MethodFromId(const std::uint8_t* id) {
-  if (id[0] != '-' || id[4] != '-') return Method::Unknown;
-  if (id[1] == 'l' && id[2] == 'h') {
-    switch (id[3]) {
-      case '0': return Method::Lh0;
-      case '1': return Method::Lh1;
-      case '4': return Method::Lh4;
-      case '5': return Method::Lh5;
-      case '6': return Method::Lh6;
-      case '7': return Method::Lh7;
-      case 'd': return Method::Lhd;
-      default: return Method::Unknown;
-    }
-  }
-  if (id[1] == 'l' && id[2] == 'z') {
-    switch (id[3]) {
-      case 's': return Method::Lzs;
-      case '4': return Method::Lz4;
-      case '5': return Method::Lz5;
-      default: return Method::Unknown;
-    }
-  }
-  return Method::Unknown;
-}
+namespace tarvex::extract::lzh {
 
 namespace {
 
@@ -53,97 +31,35 @@ struct CrcTable {
 const CrcTable kCrc;
 
 // ---------------------------------------------------------------------------
-// Bit input: the compressed bytes of one entry, read through a bounded buffer,
-// most significant bit first, with a 64-bit bit buffer. Past the end of the
-// entry's bytes zero bytes are supplied, and counted, so that a decoder that
-// asks for more than the data holds is caught (see Overrun / WithinInput).
+// Bit input: the compressed bytes of one entry, most significant bit first,
+// read from the archive through a bounded buffer.
 
-class BitReader {
+using Bits = BitReader<1>;
+
+class FileChunks final : public ByteChunks {
  public:
-  BitReader(InputFile& file, std::uint64_t offset, std::uint64_t size)
-      : file_(file), next_(offset), left_(size), size_(size) {}
-
-  bool IoFailed() const { return ioError_; }
-  // More than a few padding bytes were needed: the data is truncated or bad.
-  bool Overrun() const { return padding_ > 16; }
-  // Whether everything consumed so far lay inside the entry's bytes.
-  bool WithinInput() const { return loaded_ * 8 - static_cast<std::uint64_t>(nbits_) <= size_ * 8; }
-
-  // Tops the bit buffer up to at least 57 bits.
-  inline void Refill() {
-    if (nbits_ > 56) return;
-    if (len_ - pos_ >= 8) {
-      std::uint64_t v = 0;
-      for (int i = 0; i < 8; ++i) v = (v << 8) | buf_[pos_ + i];
-      bits_ |= v >> nbits_;
-      const int k = (64 - nbits_) >> 3;
-      pos_ += k;
-      loaded_ += k;
-      nbits_ += k << 3;
-      return;
-    }
-    SlowRefill();
-  }
-  // Callers guarantee 1 <= n <= available bits.
-  inline std::uint32_t Peek(int n) const { return static_cast<std::uint32_t>(bits_ >> (64 - n)); }
-  inline void Skip(int n) {
-    bits_ <<= n;
-    nbits_ -= n;
-  }
-  inline std::uint32_t Take(int n) {
-    if (n == 0) return 0;
-    const std::uint32_t v = Peek(n);
-    Skip(n);
-    return v;
-  }
-  // Refilling read of up to 32 bits.
-  inline std::uint32_t Get(int n) {
-    if (nbits_ < n) Refill();
-    return Take(n);
-  }
-
- private:
-  void SlowRefill() {
-    while (nbits_ <= 56) {
-      std::uint8_t b = 0;
-      if (pos_ < len_) {
-        b = buf_[pos_++];
-      } else if (left_ > 0 && !ioError_) {
-        Fill();
-        continue;
-      } else {
-        ++padding_;
-      }
-      bits_ |= static_cast<std::uint64_t>(b) << (56 - nbits_);
-      nbits_ += 8;
-      ++loaded_;
-    }
-  }
-  void Fill() {
-    const std::size_t keep = len_ - pos_;
-    std::memmove(buf_, buf_ + pos_, keep);
-    pos_ = 0;
-    len_ = keep;
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left_, sizeof buf_ - keep));
-    const std::int64_t got = file_.ReadAt(next_, buf_ + keep, want);
+  FileChunks(InputFile& file, std::uint64_t offset, std::uint64_t size) : file_(file), next_(offset), left_(size) {}
+  bool Next(const std::uint8_t*& begin, const std::uint8_t*& end) override {
+    if (left_ == 0 || ioError_) return false;
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(left_, sizeof buf_));
+    const std::int64_t got = file_.ReadAt(next_, buf_, want);
     if (got <= 0) {  // an error, or the file is shorter than its header says
       ioError_ = got < 0;
       left_ = 0;
-      return;
+      return false;
     }
     next_ += static_cast<std::uint64_t>(got);
     left_ -= static_cast<std::uint64_t>(got);
-    len_ += static_cast<std::size_t>(got);
+    begin = buf_;
+    end = buf_ + got;
+    return true;
   }
+  bool IoFailed() const { return ioError_; }
 
+ private:
   InputFile& file_;
-  std::uint64_t next_, left_, size_;
+  std::uint64_t next_, left_;
   std::uint8_t buf_[64 * 1024];
-  std::size_t pos_ = 0, len_ = 0;
-  std::uint64_t bits_ = 0;
-  int nbits_ = 0;
-  std::uint64_t loaded_ = 0;  // bytes moved into the bit buffer, padding included
-  std::uint64_t padding_ = 0;
   bool ioError_ = false;
 };
 
@@ -206,103 +122,23 @@ class Window {
 };
 
 // ---------------------------------------------------------------------------
-// Canonical Huffman decoding table: codes are assigned in order of length and,
-// within a length, of symbol number, most significant bit first (as LZH
-// writes them). A primary table indexed by the next `pri` bits resolves short
-// codes at once; longer codes go through a second-level table. Entries that
-// no code reaches (an incomplete code) are marked invalid.
-
-class Huffman {
- public:
-  explicit Huffman(int pri) : pri_(pri) {}
-
-  // Only one symbol, coded with zero bits.
-  void BuildSingle(unsigned sym) {
-    table_.assign(std::size_t{1} << pri_, Entry(sym, 0));
-  }
-
-  // False when the lengths over-subscribe the code space.
-  bool Build(const std::uint8_t* lens, unsigned n) {
-    unsigned count[17] = {};
-    int maxLen = 0;
-    for (unsigned i = 0; i < n; ++i) {
-      if (lens[i] > 16) return false;
-      ++count[lens[i]];
-      maxLen = std::max<int>(maxLen, lens[i]);
-    }
-    std::uint32_t space = 0;
-    for (int l = 1; l <= 16; ++l) space += count[l] << (16 - l);
-    if (space > 65536) return false;
-    table_.assign(std::size_t{1} << pri_, kInvalid);
-    maxLen_ = std::max(maxLen, pri_);
-    const int subBits = maxLen_ - pri_;
-    std::uint32_t next[18];
-    std::uint32_t code = 0;
-    for (int l = 1; l <= 16; ++l) {
-      next[l] = code;
-      code = (code + count[l]) << 1;
-    }
-    for (unsigned sym = 0; sym < n; ++sym) {
-      const int l = lens[sym];
-      if (l == 0) continue;
-      const std::uint32_t c = next[l]++;
-      if (l <= pri_) {
-        const std::size_t start = std::size_t{c} << (pri_ - l);
-        std::fill_n(table_.begin() + start, std::size_t{1} << (pri_ - l), Entry(sym, l));
-      } else {
-        const std::size_t prefix = c >> (l - pri_);
-        if (!(table_[prefix] & kSub)) {
-          const std::size_t at = table_.size();
-          table_.resize(at + (std::size_t{1} << subBits), kInvalid);
-          table_[prefix] = kSub | static_cast<std::uint32_t>(at);
-        }
-        const std::size_t base = table_[prefix] & 0xFFFFu;
-        const std::size_t low = (c & ((1u << (l - pri_)) - 1)) << (maxLen_ - l);
-        std::fill_n(table_.begin() + base + low, std::size_t{1} << (maxLen_ - l), Entry(sym, l));
-      }
-    }
-    return true;
-  }
-
-  // Decodes one symbol; needs 16 bits in the reader. -1 for an invalid code.
-  inline int Decode(BitReader& in) const {
-    const std::uint32_t peek = in.Peek(16);
-    std::uint32_t e = table_[peek >> (16 - pri_)];
-    if (e & kSub) {
-      const int sub = maxLen_ - pri_;
-      e = table_[(e & 0xFFFFu) + ((peek >> (16 - maxLen_)) & ((1u << sub) - 1))];
-    }
-    const int len = static_cast<int>((e >> 16) & 0x1F);
-    if (len == kBadLen) return -1;
-    in.Skip(len);
-    return static_cast<int>(e & 0xFFFFu);
-  }
-
- private:
-  static constexpr std::uint32_t kSub = 0x80000000u;
-  static constexpr int kBadLen = 31;
-  static constexpr std::uint32_t kInvalid = static_cast<std::uint32_t>(kBadLen) << 16;
-  static std::uint32_t Entry(unsigned sym, int len) { return (static_cast<std::uint32_t>(len) << 16) | sym; }
-
-  int pri_;
-  int maxLen_ = 0;
-  std::vector<std::uint32_t> table_;
-};
-
-// ---------------------------------------------------------------------------
 // -lh4- .. -lh7-: blocks of static Huffman codes. Each block starts with its
 // symbol count and three code-length tables: the lengths of the code that
 // codes the literal/length lengths, the literal/length code itself (510
 // symbols: 256 literals, match lengths 3..256), and the distance-class code.
 
 constexpr unsigned kNC = 510;
+// Symbols decoded between checks that the data has not run out: decoding
+// stops soon after the end of the compressed bytes, not after a whole block
+// decoded from the zeros that follow it.
+constexpr unsigned kCheckEvery = 256;
 constexpr unsigned kNT = 19;
 
-bool ReadSmallLengths(BitReader& in, unsigned nn, int nbit, unsigned special, Huffman& h) {
+bool ReadSmallLengths(Bits& in, unsigned nn, int nbit, unsigned special, HuffmanTable& h) {
   std::uint8_t len[32] = {};
-  const unsigned n = in.Get(nbit);
+  const unsigned n = in.Read(nbit);
   if (n == 0) {
-    const unsigned c = in.Get(nbit);
+    const unsigned c = in.Read(nbit);
     if (c >= nn) return false;
     h.BuildSingle(c);
     return true;
@@ -323,7 +159,7 @@ bool ReadSmallLengths(BitReader& in, unsigned nn, int nbit, unsigned special, Hu
     }
     len[i++] = static_cast<std::uint8_t>(c);
     if (i == special) {
-      unsigned zeros = in.Get(2);
+      unsigned zeros = in.Read(2);
       if (i + zeros > n) return false;
       while (zeros-- > 0) len[i++] = 0;
     }
@@ -331,11 +167,11 @@ bool ReadSmallLengths(BitReader& in, unsigned nn, int nbit, unsigned special, Hu
   return h.Build(len, nn);
 }
 
-bool ReadLiteralLengths(BitReader& in, const Huffman& tcode, Huffman& h) {
+bool ReadLiteralLengths(Bits& in, const HuffmanTable& tcode, HuffmanTable& h) {
   std::uint8_t len[kNC] = {};
-  const unsigned n = in.Get(9);
+  const unsigned n = in.Read(9);
   if (n == 0) {
-    const unsigned c = in.Get(9);
+    const unsigned c = in.Read(9);
     if (c >= kNC) return false;
     h.BuildSingle(c);
     return true;
@@ -347,7 +183,7 @@ bool ReadLiteralLengths(BitReader& in, const Huffman& tcode, Huffman& h) {
     const int c = tcode.Decode(in);
     if (c < 0) return false;
     if (c <= 2) {
-      unsigned zeros = c == 0 ? 1 : c == 1 ? in.Take(4) + 3 : in.Take(9) + 20;
+      unsigned zeros = c == 0 ? 1 : c == 1 ? in.Read(4) + 3 : in.Read(9) + 20;
       if (i + zeros > n) return false;
       while (zeros-- > 0) len[i++] = 0;
     } else {
@@ -357,17 +193,18 @@ bool ReadLiteralLengths(BitReader& in, const Huffman& tcode, Huffman& h) {
   return h.Build(len, kNC);
 }
 
-Status DecodeStatic(BitReader& in, Window& w, std::uint64_t total, int dicbit) {
+Status DecodeStatic(Bits& in, Window& w, std::uint64_t total, int dicbit) {
   const unsigned np = static_cast<unsigned>(dicbit) + 1;
   const int pbit = dicbit <= 13 ? 4 : 5;
-  Huffman tcode(8), ccode(12), pcode(8);
+  HuffmanTable tcode(8), ccode(12), pcode(8);
   std::uint64_t left = total;
   while (left > 0) {
-    unsigned blockSize = in.Get(16);
+    unsigned blockSize = in.Read(16);
     if (!ReadSmallLengths(in, kNT, 5, 3, tcode) || !ReadLiteralLengths(in, tcode, ccode) ||
-        !ReadSmallLengths(in, np, pbit, 0, pcode) || in.Overrun())
+        !ReadSmallLengths(in, np, pbit, 0, pcode) || in.PastEnd())
       return Status::Corrupt;
     for (; blockSize > 0 && left > 0; --blockSize) {
+      if (blockSize % kCheckEvery == 0 && in.PastEnd()) return Status::Corrupt;
       if (!w.Room()) return Status::Aborted;
       in.Refill();
       const int c = ccode.Decode(in);
@@ -381,12 +218,12 @@ Status DecodeStatic(BitReader& in, Window& w, std::uint64_t total, int dicbit) {
       int p = pcode.Decode(in);
       if (p < 0) return Status::Corrupt;
       std::size_t dist = static_cast<std::size_t>(p);
-      if (p > 1) dist = (std::size_t{1} << (p - 1)) + in.Take(p - 1);
+      if (p > 1) dist = (std::size_t{1} << (p - 1)) + in.Read(p - 1);
       len = std::min(len, left);
       w.Copy(dist + 1, static_cast<std::size_t>(len));
       left -= len;
     }
-    if (in.Overrun()) return Status::Corrupt;
+    if (in.PastEnd()) return Status::Corrupt;
   }
   return Status::Ok;
 }
@@ -419,7 +256,7 @@ class AdaptiveHuffman {
     parent_[kRoot] = 0;
   }
 
-  inline int Decode(BitReader& in) {
+  inline int Decode(Bits& in) {
     int c = son_[kRoot];
     while (c < kNodes) {
       if (in.Peek(1) != 0) ++c;  // 0 takes the left child, 1 the right
@@ -511,7 +348,7 @@ struct DistanceCode {
 };
 const DistanceCode kLh1Distance;
 
-Status DecodeLh1(BitReader& in, Window& w, std::uint64_t total) {
+Status DecodeLh1(Bits& in, Window& w, std::uint64_t total, int) {
   auto tree = std::make_unique<AdaptiveHuffman>();
   std::uint64_t left = total;
   std::uint64_t sinceCheck = 0;
@@ -526,14 +363,14 @@ Status DecodeLh1(BitReader& in, Window& w, std::uint64_t total) {
       in.Refill();
       const unsigned prefix = in.Peek(8);
       const int n = kLh1Distance.bits[prefix] + 6;
-      const std::size_t dist = ((std::size_t{kLh1Distance.upper[prefix]} << 6) | (in.Take(n) & 0x3F)) + 1;
+      const std::size_t dist = ((std::size_t{kLh1Distance.upper[prefix]} << 6) | (in.Read(n) & 0x3F)) + 1;
       const std::uint64_t len = std::min<std::uint64_t>(static_cast<unsigned>(c) - 253, left);
       w.Copy(dist, static_cast<std::size_t>(len));
       left -= len;
     }
-    if (++sinceCheck == 4096) {
+    if (++sinceCheck == kCheckEvery) {
       sinceCheck = 0;
-      if (in.Overrun()) return Status::Corrupt;
+      if (in.PastEnd()) return Status::Corrupt;
     }
   }
   return Status::Ok;
@@ -550,7 +387,7 @@ std::size_t RingDistance(std::size_t ringPos, std::size_t matchPos, std::size_t 
 
 // -lzs-: 2 KB ring; a 1 bit announces a literal byte, a 0 bit an 11-bit
 // position and a 4-bit length (2..17).
-Status DecodeLzs(BitReader& in, Window& w, std::uint64_t total) {
+Status DecodeLzs(Bits& in, Window& w, std::uint64_t total, int) {
   constexpr std::size_t kRing = 2048;
   std::size_t r = kRing - 17;
   std::uint64_t left = total;
@@ -558,20 +395,20 @@ Status DecodeLzs(BitReader& in, Window& w, std::uint64_t total) {
   while (left > 0) {
     if (!w.Room()) return Status::Aborted;
     in.Refill();
-    if (in.Take(1)) {
-      w.Put(static_cast<std::uint8_t>(in.Take(8)));
+    if (in.Read(1)) {
+      w.Put(static_cast<std::uint8_t>(in.Read(8)));
       --left;
       r = (r + 1) & (kRing - 1);
     } else {
-      const std::size_t pos = in.Take(11);
-      const std::uint64_t len = std::min<std::uint64_t>(in.Take(4) + 2, left);
+      const std::size_t pos = in.Read(11);
+      const std::uint64_t len = std::min<std::uint64_t>(in.Read(4) + 2, left);
       w.Copy(RingDistance(r, pos, kRing), static_cast<std::size_t>(len));
       left -= len;
       r = (r + len) & (kRing - 1);
     }
-    if (++sinceCheck == 4096) {
+    if (++sinceCheck == kCheckEvery) {
       sinceCheck = 0;
-      if (in.Overrun()) return Status::Corrupt;
+      if (in.PastEnd()) return Status::Corrupt;
     }
   }
   return Status::Ok;
@@ -595,23 +432,24 @@ void PresetLz5(std::uint8_t* dict) {
   for (std::size_t j = 0; j < kRing; ++j) dict[j] = ring[(kStart + j) & (kRing - 1)];
 }
 
-Status DecodeLz5(BitReader& in, Window& w, std::uint64_t total) {
+Status DecodeLz5(Bits& in, Window& w, std::uint64_t total, int) {
   constexpr std::size_t kRing = 4096;
+  PresetLz5(w.Preset());
   std::size_t r = kRing - 18;
   std::uint64_t left = total;
   std::uint64_t sinceCheck = 0;
   while (left > 0) {
     in.Refill();
-    unsigned flags = in.Take(8);
+    unsigned flags = in.Read(8);
     for (int item = 0; item < 8 && left > 0; ++item, flags >>= 1) {
       if (!w.Room()) return Status::Aborted;
       in.Refill();
       if (flags & 1) {
-        w.Put(static_cast<std::uint8_t>(in.Take(8)));
+        w.Put(static_cast<std::uint8_t>(in.Read(8)));
         --left;
         r = (r + 1) & (kRing - 1);
       } else {
-        const unsigned b1 = in.Take(8), b2 = in.Take(8);
+        const unsigned b1 = in.Read(8), b2 = in.Read(8);
         const std::size_t pos = b1 | ((b2 & 0xF0u) << 4);
         const std::uint64_t len = std::min<std::uint64_t>((b2 & 0x0Fu) + 3, left);
         w.Copy(RingDistance(r, pos, kRing), static_cast<std::size_t>(len));
@@ -619,9 +457,9 @@ Status DecodeLz5(BitReader& in, Window& w, std::uint64_t total) {
         r = (r + len) & (kRing - 1);
       }
     }
-    if (++sinceCheck == 512) {
+    if (++sinceCheck == kCheckEvery / 8) {
       sinceCheck = 0;
-      if (in.Overrun()) return Status::Corrupt;
+      if (in.PastEnd()) return Status::Corrupt;
     }
   }
   return Status::Ok;
@@ -643,7 +481,49 @@ Status CopyStored(InputFile& file, std::uint64_t offset, std::uint64_t packed, s
   return Status::Ok;
 }
 
+// The methods: id, window, decoder, and the most output per input (at
+// most `unitBytes` for every `unitBits` bits of data) for MaxOutput.
+using DecodeFn = Status (*)(Bits&, Window&, std::uint64_t total, int dictBits);
+struct MethodSpec {
+  char id[6];
+  Method method;
+  int dictBits;     // window of 2^dictBits bytes; 0: no window
+  DecodeFn decode;  // nullptr: stored data (or, for directories, none)
+  std::uint32_t unitBits;
+  std::uint64_t unitBytes;
+};
+
+// -lh4- to -lh7-: a block of 65535 matches of 256 bytes costs at least 52
+// bits of headers when its codes have one symbol each (and no bits per
+// symbol). -lh1-: a match of 60 bytes costs at least 10 bits. -lzs-: 17
+// bytes in 16 bits; -lz5-: 18 bytes in 17 bits (with its share of a flag byte).
+constexpr std::uint64_t kStaticBlockMax = 65535 * 256;
+constexpr MethodSpec kMethods[] = {
+    {"-lh0-", Method::Lh0, 0, nullptr, 8, 1},
+    {"-lh1-", Method::Lh1, 12, DecodeLh1, 10, 60},
+    {"-lh4-", Method::Lh4, 12, DecodeStatic, 52, kStaticBlockMax},
+    {"-lh5-", Method::Lh5, 13, DecodeStatic, 52, kStaticBlockMax},
+    {"-lh6-", Method::Lh6, 15, DecodeStatic, 52, kStaticBlockMax},
+    {"-lh7-", Method::Lh7, 16, DecodeStatic, 52, kStaticBlockMax},
+    {"-lzs-", Method::Lzs, 11, DecodeLzs, 16, 17},
+    {"-lz4-", Method::Lz4, 0, nullptr, 8, 1},
+    {"-lz5-", Method::Lz5, 12, DecodeLz5, 17, 18},
+    {"-lhd-", Method::Lhd, 0, nullptr, 8, 0},  // a folder: no data
+};
+
+const MethodSpec* SpecOf(Method method) {
+  for (const MethodSpec& m : kMethods)
+    if (m.method == method) return &m;
+  return nullptr;
+}
+
 }  // namespace
+
+Method MethodFromId(const std::uint8_t* id5) {
+  for (const MethodSpec& m : kMethods)
+    if (std::memcmp(id5, m.id, 5) == 0) return m.method;
+  return Method::Unknown;
+}
 
 std::uint16_t Crc16(std::uint16_t crc, const std::uint8_t* p, std::size_t n) {
   const auto& t = kCrc.t;
@@ -655,41 +535,26 @@ std::uint16_t Crc16(std::uint16_t crc, const std::uint8_t* p, std::size_t n) {
   return crc;
 }
 
+std::uint64_t MaxOutput(Method method, std::uint64_t packed) {
+  const MethodSpec* m = SpecOf(method);
+  if (!m || packed > (std::uint64_t{1} << 40)) return UINT64_MAX;
+  return (packed * 8 + m->unitBits - 1) / m->unitBits * m->unitBytes;
+}
+
 Status Decode(Method method, InputFile& file, std::uint64_t offset, std::uint64_t packedSize,
               std::uint64_t originalSize, const OutputFn& out) {
-  std::size_t dict = 0;
-  switch (method) {
-    case Method::Lh0:
-    case Method::Lz4: return CopyStored(file, offset, packedSize, originalSize, out);
-    case Method::Lh1: dict = 4096; break;
-    case Method::Lh4: dict = std::size_t{1} << 12; break;
-    case Method::Lh5: dict = std::size_t{1} << 13; break;
-    case Method::Lh6: dict = std::size_t{1} << 15; break;
-    case Method::Lh7: dict = std::size_t{1} << 16; break;
-    case Method::Lzs: dict = 2048; break;
-    case Method::Lz5: dict = 4096; break;
-    default: return Status::Unsupported;
-  }
+  const MethodSpec* m = SpecOf(method);
+  if (!m || method == Method::Lhd) return Status::Unsupported;
+  if (!m->decode) return CopyStored(file, offset, packedSize, originalSize, out);
   if (originalSize == 0) return Status::Ok;
-  auto in = std::make_unique<BitReader>(file, offset, packedSize);
-  Window w(dict, originalSize, out);
-  Status st = Status::Ok;
-  switch (method) {
-    case Method::Lh1: st = DecodeLh1(*in, w, originalSize); break;
-    case Method::Lh4: st = DecodeStatic(*in, w, originalSize, 12); break;
-    case Method::Lh5: st = DecodeStatic(*in, w, originalSize, 13); break;
-    case Method::Lh6: st = DecodeStatic(*in, w, originalSize, 15); break;
-    case Method::Lh7: st = DecodeStatic(*in, w, originalSize, 16); break;
-    case Method::Lzs: st = DecodeLzs(*in, w, originalSize); break;
-    case Method::Lz5:
-      PresetLz5(w.Preset());
-      st = DecodeLz5(*in, w, originalSize);
-      break;
-    default: break;
-  }
-  if (in->IoFailed()) return Status::IoError;
+  auto chunks = std::make_unique<FileChunks>(file, offset, packedSize);
+  Bits in;
+  in.Start(nullptr, 0, chunks.get(), packedSize);
+  Window w(std::size_t{1} << m->dictBits, originalSize, out);
+  const Status st = m->decode(in, w, originalSize, m->dictBits);
+  if (chunks->IoFailed()) return Status::IoError;
   if (st != Status::Ok) return st;
-  if (!in->WithinInput()) return Status::Corrupt;
+  if (in.PastEnd()) return Status::Corrupt;
   return w.Flush() ? Status::Ok : Status::Aborted;
 }
 

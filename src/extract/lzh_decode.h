@@ -21,6 +21,10 @@ Method MethodFromId(const std::uint8_t* id5);
 // CRC-16 as LZH uses it (reflected polynomial 0xA001, start value 0).
 std::uint16_t Crc16(std::uint16_t crc, const std::uint8_t* p, std::size_t n);
 
+// The most bytes the method can decode from packedSize bytes of data: a
+// recorded size above it cannot be right.
+std::uint64_t MaxOutput(Method method, std::uint64_t packedSize);
+
 // Receives decoded bytes; returns false to stop (the decode then ends Aborted).
 using OutputFn = std::function<bool(const std::uint8_t*, std::size_t)>;
 

@@ -25,7 +25,6 @@ struct Member {
   std::uint64_t dataOffset = 0;
   std::uint64_t packedSize = 0;
   std::uint16_t crc = 0;
-  bool hasCrc = true;          // a level-0 header may end before its CRC field
   bool headerVerified = false; // its checksum (levels 0, 1) or header CRC held
 };
 

@@ -4,6 +4,10 @@
 #include <array>
 #include <bit>
 #include <cstring>
+
+#include "extract/bit_reader.h"
+#include "extract/huffman.h"
+#include "extract/le_bytes.h"
 #if defined(_MSC_VER) && !defined(__clang__)
 #include <xmmintrin.h>
 #endif
@@ -31,147 +35,11 @@ constexpr int kMaxPositionSlots = 50;
 constexpr int kMainMaxSymbols = kNumChars + kMaxPositionSlots * 8;
 constexpr int kMinMatch = 2;
 constexpr int kPrimaryLengths = 7;
+// Block types.
+constexpr int kVerbatim = 1, kAligned = 2, kUncompressed = 3;
 
-// Bits of a 16-bit little-endian word stream, most significant bit first.
-// Reading past the end yields zero bits and is noted; the caller checks
-// PastEnd() at the end of a frame.
-class BitIn {
- public:
-  void Start(const std::uint8_t* data, std::size_t size, std::size_t at) {
-    data_ = data;
-    size_ = size;
-    loaded_ = at;
-    buf_ = 0;
-    count_ = 0;
-  }
-  // Keeps at least 32 bits buffered: two 16-bit words are loaded at once
-  // while 4 input bytes remain, byte by byte (zeros past the end) after.
-  void Refill() {
-    if (count_ > 32) return;
-    std::uint32_t w;
-    if (loaded_ + 4 <= size_) {
-      const std::uint8_t* p = data_ + loaded_;
-      w = (static_cast<std::uint32_t>(p[1]) << 24) | (static_cast<std::uint32_t>(p[0]) << 16) |
-          (static_cast<std::uint32_t>(p[3]) << 8) | static_cast<std::uint32_t>(p[2]);
-    } else {
-      w = (Byte(loaded_ + 1) << 24) | (Byte(loaded_) << 16) | (Byte(loaded_ + 3) << 8) | Byte(loaded_ + 2);
-    }
-    loaded_ += 4;
-    buf_ |= static_cast<std::uint64_t>(w) << (32 - count_);
-    count_ += 32;
-  }
-  // n <= 32; call Refill() first when fewer than n bits may be buffered.
-  std::uint32_t Peek(int n) const { return n == 0 ? 0 : static_cast<std::uint32_t>(buf_ >> (64 - n)); }
-  void Skip(int n) {
-    buf_ <<= n;
-    count_ -= n;
-  }
-  std::uint32_t Read(int n) {
-    Refill();
-    std::uint32_t v = Peek(n);
-    Skip(n);
-    return v;
-  }
-  // Drops the rest of the current 16-bit word, or a whole word when already
-  // on a word boundary (stored blocks are preceded by 1 to 16 pad bits).
-  void AlignForStored() {
-    Refill();
-    int rem = count_ % 16;
-    Skip(rem == 0 ? 16 : rem);
-  }
-  // Byte offset of the next unread bit; only meaningful on a byte boundary.
-  std::size_t BytePos() const { return loaded_ - static_cast<std::size_t>(count_ / 8); }
-  bool PastEnd() const { return loaded_ * 8 - static_cast<std::size_t>(count_) > size_ * 8; }
-  // Cheap guard for loops: far beyond the end means garbage input.
-  bool FarPastEnd() const { return loaded_ > size_ + 64; }
-
- private:
-  const std::uint8_t* data_ = nullptr;
-  std::size_t size_ = 0;
-  std::size_t loaded_ = 0;
-  std::uint64_t buf_ = 0;
-  int count_ = 0;
-
-  std::uint32_t Byte(std::size_t i) const { return i < size_ ? data_[i] : 0u; }
-};
-
-// Canonical Huffman code (codes in order of length, then symbol), decoded
-// through a lookup table of tableBits bits with a slow path for longer codes.
-class Huffman {
- public:
-  Huffman(int maxSymbols, int tableBits)
-      : tableBits_(tableBits), table_(std::size_t{1} << tableBits), sorted_(maxSymbols) {}
-
-  // Returns false for an over-subscribed code. An all-zero code is accepted
-  // (the tree is then unusable: any decode from it fails), and so is an
-  // incomplete one (its unused codes fail when met).
-  bool Build(const std::uint8_t* lens, int n) {
-    std::array<int, 17> count{};
-    for (int i = 0; i < n; ++i) {
-      if (lens[i] > 16) return false;
-      ++count[lens[i]];
-    }
-    count[0] = 0;
-    int left = 1;
-    for (int len = 1; len <= 16; ++len) {
-      left = (left << 1) - count[len];
-      if (left < 0) return false;
-    }
-    std::array<int, 17> offs{};
-    int code = 0;
-    for (int len = 1; len <= 16; ++len) {
-      code = (code + count[len - 1]) << 1;
-      first_[len] = code;
-      count_[len] = count[len];
-      offs[len] = (len == 1) ? 0 : offs[len - 1] + count[len - 1];
-      start_[len] = offs[len];
-    }
-    std::fill(table_.begin(), table_.end(), std::uint16_t{0});
-    std::array<int, 17> next = first_;
-    std::array<int, 17> fill = offs;
-    for (int s = 0; s < n; ++s) {
-      int len = lens[s];
-      if (len == 0) continue;
-      sorted_[fill[len]++] = static_cast<std::uint16_t>(s);
-      int c = next[len]++;
-      if (len <= tableBits_) {
-        int shift = tableBits_ - len;
-        const auto entry = static_cast<std::uint16_t>((s << 4) | len);
-        std::size_t base = static_cast<std::size_t>(c) << shift;
-        for (std::size_t k = 0; k < (std::size_t{1} << shift); ++k) table_[base + k] = entry;
-      }
-    }
-    return true;
-  }
-
-  // The next symbol, or -1 when the bits form no code of this tree.
-  int Decode(BitIn& in) const {
-    in.Refill();
-    const std::uint32_t e = table_[in.Peek(tableBits_)];
-    if (e != 0) {
-      in.Skip(static_cast<int>(e & 0xF));
-      return static_cast<int>(e >> 4);
-    }
-    std::uint32_t bits = in.Peek(16);
-    for (int len = tableBits_ + 1; len <= 16; ++len) {
-      int c = static_cast<int>(bits >> (16 - len));
-      int idx = c - first_[len];
-      if (idx >= 0 && idx < count_[len]) {
-        in.Skip(len);
-        return sorted_[start_[len] + idx];
-      }
-    }
-    return -1;
-  }
-
- private:
-  int tableBits_;
-  std::vector<std::uint16_t> table_;  // symbol << 4 | length; 0: a longer code
-  std::vector<std::uint16_t> sorted_;
-  std::array<int, 17> first_{};
-  std::array<int, 17> count_{};
-  std::array<int, 17> start_{};
-};
+// Bits of 16-bit little-endian words, most significant bit first.
+using Bits = BitReader<2>;
 
 struct SlotTables {
   std::array<std::uint8_t, kMaxPositionSlots> extra{};
@@ -190,7 +58,7 @@ const SlotTables kSlots;
 
 int PositionSlotsFor(int windowBits) {
   static constexpr int kSlots[] = {30, 32, 34, 36, 38, 42, 50};
-  return kSlots[windowBits - 15];
+  return kSlots[windowBits - kLzxWindowBits.min];
 }
 
 }  // namespace
@@ -215,16 +83,16 @@ struct LzxDecoder::Impl {
   std::array<std::uint8_t, kMainMaxSymbols> mainLens{};
   std::array<std::uint8_t, kLengthSymbols> lengthLens{};
   std::array<std::uint8_t, kAlignedSymbols> alignedLens{};
-  Huffman mainTree{kMainMaxSymbols, 12};
-  Huffman lengthTree{kLengthSymbols, 11};
-  Huffman alignedTree{kAlignedSymbols, 7};
-  Huffman pretree{kPretreeSymbols, 7};
+  HuffmanTable mainTree{12};
+  HuffmanTable lengthTree{11};
+  HuffmanTable alignedTree{7};
+  HuffmanTable pretree{7};
 
   explicit Impl(int bits)
       : windowBits(bits),
         windowSize(1u << bits),
         mainSymbols(kNumChars + PositionSlotsFor(bits) * 8),
-        ring(std::max<std::size_t>(std::size_t{1} << bits, 2 * kFrameSize)),
+        ring(std::max<std::size_t>(std::size_t{1} << bits, 2 * kCabFrameSize)),
         ringMask(static_cast<std::uint32_t>(ring.size() - 1)) {}
 
   void Reset() {
@@ -242,13 +110,14 @@ struct LzxDecoder::Impl {
 
   // Reads code lengths lens[first..last) as deltas against their previous
   // values, through a pretree sent first.
-  bool ReadLengths(BitIn& in, std::uint8_t* lens, int first, int last) {
+  bool ReadLengths(Bits& in, std::uint8_t* lens, int first, int last) {
     std::array<std::uint8_t, kPretreeSymbols> pl{};
     for (auto& l : pl) l = static_cast<std::uint8_t>(in.Read(4));
     if (!pretree.Build(pl.data(), kPretreeSymbols)) return false;
     int i = first;
     while (i < last) {
       if (in.FarPastEnd()) return false;
+      in.Refill();
       int s = pretree.Decode(in);
       if (s < 0) return false;
       if (s == 17 || s == 18) {
@@ -258,6 +127,7 @@ struct LzxDecoder::Impl {
         i += run;
       } else if (s == 19) {
         int run = static_cast<int>(in.Read(1)) + 4;
+        in.Refill();
         int d = pretree.Decode(in);
         if (d < 0 || d > 16) return false;
         std::uint8_t v = static_cast<std::uint8_t>((lens[i] + 17 - d) % 17);
@@ -272,36 +142,32 @@ struct LzxDecoder::Impl {
     return true;
   }
 
-  bool ReadBlockHeader(BitIn& in, const std::uint8_t* data, std::size_t size) {
+  bool ReadBlockHeader(Bits& in, const std::uint8_t* data, std::size_t size) {
     blockType = static_cast<int>(in.Read(3));
     std::uint32_t hi = in.Read(16);
     std::uint32_t lo = in.Read(8);
     blockLength = blockRemaining = (hi << 8) | lo;
     if (blockLength == 0) return false;
     switch (blockType) {
-      case 2:
+      case kAligned:
         for (auto& l : alignedLens) l = static_cast<std::uint8_t>(in.Read(3));
         if (!alignedTree.Build(alignedLens.data(), kAlignedSymbols)) return false;
         [[fallthrough]];
-      case 1:
+      case kVerbatim:
         if (!ReadLengths(in, mainLens.data(), 0, kNumChars)) return false;
         if (!ReadLengths(in, mainLens.data(), kNumChars, mainSymbols)) return false;
         if (!mainTree.Build(mainLens.data(), mainSymbols)) return false;
         if (!ReadLengths(in, lengthLens.data(), 0, kLengthSymbols)) return false;
         if (!lengthTree.Build(lengthLens.data(), kLengthSymbols)) return false;
         return !in.PastEnd();
-      case 3: {
-        in.AlignForStored();
-        std::size_t p = in.BytePos();
+      case kUncompressed: {
+        in.SkipToNextUnit();
+        std::size_t p = static_cast<std::size_t>(in.BytePosition());
         if (p > size || size - p < 12) return false;
-        auto le32 = [&](std::size_t o) {
-          return static_cast<std::uint32_t>(data[o]) | (static_cast<std::uint32_t>(data[o + 1]) << 8) |
-                 (static_cast<std::uint32_t>(data[o + 2]) << 16) | (static_cast<std::uint32_t>(data[o + 3]) << 24);
-        };
-        r0 = le32(p);
-        r1 = le32(p + 4);
-        r2 = le32(p + 8);
-        in.Start(data, size, p + 12);
+        r0 = Le32(data + p);
+        r1 = Le32(data + p + 4);
+        r2 = Le32(data + p + 8);
+        in.SeekByte(p + 12);
         return true;
       }
       default:
@@ -367,21 +233,21 @@ struct LzxDecoder::Impl {
   // match fetched ahead into the cache; then the list is played into the
   // ring. Far matches then wait for memory once per batch rather than once
   // per match.
-  bool DecodeSymbols(BitIn& in, std::uint32_t want) {
+  bool DecodeSymbols(Bits& in, std::uint32_t want) {
     struct Token {
       std::uint32_t len;   // match length, or the literal byte when dist is 0
       std::uint32_t dist;  // 0 for a literal
     };
     constexpr int kBatch = 64;
     Token toks[kBatch];
-    BitIn bits = in;
-    const bool aligned = blockType == 2;
+    Bits bits = in;
+    const bool aligned = blockType == kAligned;
     std::uint8_t* const r = ring.data();
     const std::uint32_t mask = ringMask;
     const std::uint32_t window = windowSize;
-    const Huffman& mainT = mainTree;
-    const Huffman& lengthT = lengthTree;
-    const Huffman& alignedT = alignedTree;
+    const HuffmanTable& mainT = mainTree;
+    const HuffmanTable& lengthT = lengthTree;
+    const HuffmanTable& alignedT = alignedTree;
     std::uint64_t done = produced;  // bytes decoded (planned) so far
     const std::uint64_t goal = produced + want;
     std::uint32_t pos = static_cast<std::uint32_t>(done) & mask;  // play position
@@ -391,6 +257,7 @@ struct LzxDecoder::Impl {
       int n = 0;
       std::uint32_t ahead = static_cast<std::uint32_t>(done) & mask;  // plan position
       while (n < kBatch && done < goal) {
+        bits.Refill();
         int sym = mainT.Decode(bits);
         if (sym < kNumChars) {
           if (sym < 0) {
@@ -430,6 +297,7 @@ struct LzxDecoder::Impl {
           std::uint32_t off = kSlots.base[slot];
           if (aligned && extra >= 3) {
             off += bits.Read(extra - 3) << 3;
+            bits.Refill();
             int a = alignedT.Decode(bits);
             if (a < 0) {
               ok = false;
@@ -474,9 +342,9 @@ struct LzxDecoder::Impl {
   }
 
   bool DecodeFrame(const std::uint8_t* data, std::size_t size, std::uint8_t* out, std::size_t outSize) {
-    if (outSize == 0 || outSize > kFrameSize) return false;
-    BitIn in;
-    in.Start(data, size, 0);
+    if (outSize == 0 || outSize > kCabFrameSize) return false;
+    Bits in;
+    in.Start(data, size);
     if (!headerRead) {
       headerRead = true;
       if (in.Read(1)) {
@@ -491,10 +359,10 @@ struct LzxDecoder::Impl {
         if (!ReadBlockHeader(in, data, size)) return false;
       }
       std::uint32_t want = static_cast<std::uint32_t>(std::min<std::uint64_t>(blockRemaining, frameEnd - produced));
-      if (blockType == 3) {
+      if (blockType == kUncompressed) {
         // Stored data: `in` sits on a byte boundary (after the header's R0-R2,
         // or at the start of a frame that continues the block).
-        std::size_t p = in.BytePos();
+        std::size_t p = static_cast<std::size_t>(in.BytePosition());
         if (p > size || size - p < want) return false;
         std::uint32_t dst = static_cast<std::uint32_t>(produced) & ringMask;
         for (std::uint32_t k = 0; k < want;) {
@@ -506,7 +374,7 @@ struct LzxDecoder::Impl {
         blockRemaining -= want;
         p += want;
         if (blockRemaining == 0 && (blockLength & 1)) p = std::min(p + 1, size);
-        in.Start(data, size, p);
+        in.SeekByte(p);
       } else {
         std::uint64_t before = produced;
         if (!DecodeSymbols(in, want)) return false;
@@ -615,13 +483,13 @@ LzxDecoder::LzxDecoder(int windowBits) : impl_(std::make_unique<Impl>(windowBits
 LzxDecoder::~LzxDecoder() = default;
 
 std::unique_ptr<LzxDecoder> LzxDecoder::Create(int windowBits) {
-  if (windowBits < 15 || windowBits > 21) return nullptr;
+  if (!kLzxWindowBits.Holds(windowBits)) return nullptr;
   return std::unique_ptr<LzxDecoder>(new LzxDecoder(windowBits));
 }
 
 void LzxDecoder::Reset() { impl_->Reset(); }
 
-bool LzxDecoder::DecodeFrame(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t outSize) {
+bool LzxDecoder::DecodeBlock(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t outSize) {
   return impl_->DecodeFrame(in, inSize, out, outSize);
 }
 

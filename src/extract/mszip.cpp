@@ -9,7 +9,8 @@
 namespace tarvex::extract {
 
 namespace {
-constexpr std::size_t kHistory = 32768;
+constexpr std::size_t kHistory = 32768;  // the deflate window
+constexpr char kBlockSignature[2] = {'C', 'K'};
 }
 
 struct MszipDecoder::Impl {
@@ -40,21 +41,23 @@ struct MszipDecoder::Impl {
 MszipDecoder::MszipDecoder() : impl_(std::make_unique<Impl>()) {}
 MszipDecoder::~MszipDecoder() = default;
 
-bool MszipDecoder::ok() const { return impl_->initialised; }
+std::unique_ptr<MszipDecoder> MszipDecoder::Create() {
+  std::unique_ptr<MszipDecoder> d(new MszipDecoder());
+  return d->impl_->initialised ? std::move(d) : nullptr;
+}
 
 void MszipDecoder::Reset() { impl_->have = 0; }
 
 bool MszipDecoder::DecodeBlock(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out,
                                std::size_t outSize) {
   Impl& d = *impl_;
-  if (!d.initialised) return false;
-  if (inSize < 2 || in[0] != 'C' || in[1] != 'K') return false;
+  if (inSize < sizeof kBlockSignature || std::memcmp(in, kBlockSignature, sizeof kBlockSignature) != 0) return false;
   if (inflateReset(&d.zs) != Z_OK) return false;
   if (d.have > 0 &&
       inflateSetDictionary(&d.zs, d.history.data(), static_cast<uInt>(d.have)) != Z_OK)
     return false;
-  d.zs.next_in = const_cast<Bytef*>(in + 2);
-  d.zs.avail_in = static_cast<uInt>(inSize - 2);
+  d.zs.next_in = const_cast<Bytef*>(in + sizeof kBlockSignature);
+  d.zs.avail_in = static_cast<uInt>(inSize - sizeof kBlockSignature);
   // One spare byte: a stream that would write more than outSize is damaged,
   // and the spare byte lets it show instead of stopping at a full buffer.
   std::uint8_t spare = 0;

@@ -7,27 +7,24 @@
 #include <cstdint>
 #include <memory>
 
+#include "extract/folder_decoder.h"
+
 namespace tarvex::extract {
 
-class MszipDecoder {
+class MszipDecoder final : public FolderDecoder {
  public:
-  MszipDecoder();
-  ~MszipDecoder();
-  MszipDecoder(const MszipDecoder&) = delete;
-  MszipDecoder& operator=(const MszipDecoder&) = delete;
+  // nullptr when the inflater cannot be set up (out of memory).
+  static std::unique_ptr<MszipDecoder> Create();
+  ~MszipDecoder() override;
 
   // Forgets the history (start of a folder).
-  void Reset();
-
-  // Inflates one block into exactly outSize bytes. False when the block is
+  void Reset() override;
+  // Inflates one block into exactly outSize bytes; false when the block is
   // damaged, or its stream yields more or fewer bytes than outSize.
-  bool DecodeBlock(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out,
-                   std::size_t outSize);
-
-  // False when the inflater could not be set up (out of memory).
-  bool ok() const;
+  bool DecodeBlock(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t outSize) override;
 
  private:
+  MszipDecoder();
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "extract/bit_reader.h"
+
 namespace tarvex::extract {
 
 namespace {
@@ -98,38 +100,6 @@ class Model {
   std::array<std::uint16_t, 65> cum_{};
 };
 
-// Bits of the input, most significant bit of each byte first; zeros past the
-// end (counted, so the caller can tell a read past the end).
-class BitIn {
- public:
-  void Start(const std::uint8_t* data, std::size_t size) {
-    data_ = data;
-    size_ = size;
-    pos_ = 0;
-    buf_ = 0;
-    count_ = 0;
-  }
-  std::uint32_t Read(int n) {  // n <= 24
-    while (count_ < n) {
-      std::uint32_t b = pos_ < size_ ? data_[pos_] : 0;
-      ++pos_;
-      buf_ = (buf_ << 8) | b;
-      count_ += 8;
-    }
-    count_ -= n;
-    return (buf_ >> count_) & ((1u << n) - 1);
-  }
-  std::size_t ConsumedBits() const { return pos_ * 8 - static_cast<std::size_t>(count_); }
-  bool FarPastEnd() const { return pos_ > size_ + 16; }
-
- private:
-  const std::uint8_t* data_ = nullptr;
-  std::size_t size_ = 0;
-  std::size_t pos_ = 0;
-  std::uint32_t buf_ = 0;
-  int count_ = 0;
-};
-
 }  // namespace
 
 struct QuantumDecoder::Impl {
@@ -142,13 +112,14 @@ struct QuantumDecoder::Impl {
   std::uint64_t frameStart = 0;
   Model selector, literal[4], pos3, pos4, pos5, len5;
 
-  // Arithmetic decoder registers (16 bits each).
+  // Arithmetic decoder registers (16 bits each), and the input bits, most
+  // significant bit of each byte first.
   std::uint32_t H = 0, L = 0, C = 0;
-  BitIn in;
+  BitReader<1> in;
 
   explicit Impl(int bits)
       : windowSize(1u << bits),
-        ring(std::max<std::size_t>(std::size_t{1} << bits, 2 * kFrameSize)),
+        ring(std::max<std::size_t>(std::size_t{1} << bits, 2 * kCabFrameSize)),
         ringMask(static_cast<std::uint32_t>(ring.size() - 1)),
         windowBits(bits) {
     Reset();
@@ -203,12 +174,17 @@ struct QuantumDecoder::Impl {
   }
 
   bool DecodeFrame(const std::uint8_t* data, std::size_t size, std::uint8_t* out, std::size_t outSize) {
-    if (outSize == 0 || outSize > kFrameSize) return false;
+    if (outSize == 0 || outSize > kCabFrameSize) return false;
     in.Start(data, size);
     H = 0xFFFF;
     L = 0;
     C = in.Read(16);
+    if (produced != frameStart) return false;  // the previous frame ran past its end
     const std::uint64_t frameEnd = frameStart + outSize;
+    // A match ends inside its frame, as with LZX; in the last, short frame it
+    // may run on past the end of the data (up to the frame's full size), and
+    // the bytes past the end are not output.
+    const std::uint64_t matchLimit = frameStart + kCabFrameSize;
     while (produced < frameEnd) {
       if (in.FarPastEnd()) return false;
       int sel = Decode(selector);
@@ -230,11 +206,10 @@ struct QuantumDecoder::Impl {
         slot = static_cast<std::uint32_t>(Decode(pos5));
       }
       std::uint32_t dist = kPos.base[slot] + in.Read(kPos.extra[slot]) + 1;
-      // A match ends inside its frame, as with LZX.
-      if (produced + len > frameEnd || !CopyMatch(dist, len)) return false;
+      if (produced + len > matchLimit || !CopyMatch(dist, len)) return false;
     }
     // The coder reads up to 16 bits ahead of what it needs.
-    if (in.ConsumedBits() > size * 8 + 16) return false;
+    if (in.Consumed() > size * 8 + 16) return false;
     std::uint32_t at = static_cast<std::uint32_t>(frameStart) & ringMask;
     std::memcpy(out, ring.data() + at, outSize);
     frameStart = frameEnd;
@@ -246,13 +221,13 @@ QuantumDecoder::QuantumDecoder(int windowBits) : impl_(std::make_unique<Impl>(wi
 QuantumDecoder::~QuantumDecoder() = default;
 
 std::unique_ptr<QuantumDecoder> QuantumDecoder::Create(int windowBits) {
-  if (windowBits < 10 || windowBits > 21) return nullptr;
+  if (!kQuantumWindowBits.Holds(windowBits)) return nullptr;
   return std::unique_ptr<QuantumDecoder>(new QuantumDecoder(windowBits));
 }
 
 void QuantumDecoder::Reset() { impl_->Reset(); }
 
-bool QuantumDecoder::DecodeFrame(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out,
+bool QuantumDecoder::DecodeBlock(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out,
                                  std::size_t outSize) {
   return impl_->DecodeFrame(in, inSize, out, outSize);
 }

@@ -51,6 +51,17 @@ struct FileTime {
   std::uint64_t value = 0;
 };
 
+// The Windows FILETIME of the Unix epoch (1970-01-01 UTC), and its ticks.
+constexpr std::uint64_t kFileTimeUnixEpoch = 116444736000000000ull;
+constexpr std::uint64_t kFileTimeTicksPerSecond = 10000000;
+
+// A Unix time (seconds since 1970 UTC) as a file time; None before 1601.
+inline FileTime FileTimeFromUnix(std::int64_t seconds) {
+  constexpr std::int64_t kEpochSeconds = static_cast<std::int64_t>(kFileTimeUnixEpoch / kFileTimeTicksPerSecond);
+  if (seconds <= -kEpochSeconds) return {};
+  return {FileTime::Utc, static_cast<std::uint64_t>(seconds + kEpochSeconds) * kFileTimeTicksPerSecond};
+}
+
 struct EntryInfo {
   std::string rawName;  // the name bytes as stored (separators as stored)
   NameEncoding encoding = NameEncoding::Cp932;

@@ -34,6 +34,7 @@ class ZipReader final : public ArchiveReader {
     std::uint64_t localOffset = 0;  // adjusted for a prefix
     std::uint64_t dataOffset = 0;   // filled in after the local header check
   };
+  Status ReadCentralDirectory(std::uint64_t size, std::uint64_t delta);
   Status CheckLocalHeaders();
   Status ExtractOne(std::size_t index, EntrySink* sink);
 

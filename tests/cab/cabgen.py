@@ -9,7 +9,7 @@ judges of whether the streams are right, and by our own reader.
 
     cabgen.py lzx WINDOW_BITS OUT.cab SEED [--size N] [--e8] [--blocks v,a,s]
                                            [--max-dist D]
-    cabgen.py quantum WINDOW_BITS OUT.cab SEED [--size N]
+    cabgen.py quantum WINDOW_BITS OUT.cab SEED [--size N] [--overshoot N]
 
 prints the SHA-256 and size of the file the cabinet holds ("payload.bin").
 """
@@ -545,18 +545,32 @@ def quantum_encode(bits, plan, data):
                 enc.encode(p5, slot)
             enc.raw(d - QBASE[slot], QEXTRA[slot])
             pos += length
-        if pos % FRAME == 0 or pos == len(data):
-            frames.append((enc.finish(pos == len(data)), pos - start))
+        if pos % FRAME == 0 or pos >= len(data):
+            frames.append((enc.finish(pos >= len(data)), min(pos, len(data)) - start))
             start = pos
             enc = QEncoder()
     return frames
 
 
-def quantum_plan(rng, size, bits, max_dist=None):
+def quantum_plan(rng, size, bits, max_dist=None, overshoot=0):
     """A plan whose matches respect the selector limits: length 3 reaches
-    4096 back (or the window), length 4 reaches 2^18, longer ones the window."""
+    4096 back (or the window), length 4 reaches 2^18, longer ones the window.
+    With overshoot (1..256), the data ends in a run of zeros whose last match
+    runs that many bytes past the end (inside the last, short frame), as
+    compressors leave it; the bytes past the end are not part of the file."""
     window = 1 << bits
-    plan, data = make_plan(rng, size, min(window, max_dist or window), 3, 259, True)
+    tail = 600 if overshoot else 0
+    plan, data = make_plan(rng, size - tail, min(window, max_dist or window), 3, 259, True)
+    if overshoot:
+        assert 0 < overshoot <= 256 and (size - tail) // FRAME == (size + overshoot - 1) // FRAME
+        last = 259 - overshoot  # bytes of the last match inside the file
+        plan.append(0)
+        mid = tail - 1 - last
+        while mid:
+            n = 259 if mid - 259 >= 3 or mid == 259 else mid - 3 if mid > 259 else mid
+            plan.append((n, 1))
+            mid -= n
+        plan.append((259, 1))
     out = []
     fixed = bytearray()
     for t in plan:
@@ -573,7 +587,7 @@ def quantum_plan(rng, size, bits, max_dist=None):
         for _ in range(length):
             fixed.append(fixed[-dist])
         out.append((length, dist))
-    return out, bytes(fixed)
+    return out, bytes(fixed[:size])
 
 
 # ---------------------------------------------------------------- main
@@ -588,6 +602,7 @@ def main():
     ap.add_argument('--e8', action='store_true')
     ap.add_argument('--blocks', default='v,a,s')
     ap.add_argument('--max-dist', type=int, default=None)
+    ap.add_argument('--overshoot', type=int, default=0)
     a = ap.parse_args()
     rng = random.Random(a.seed)
     if a.method == 'lzx':
@@ -598,7 +613,7 @@ def main():
         payload = undo_e8(windata, e8) if e8 else windata
         type_compress = 3 | (a.bits << 8)
     else:
-        plan, payload = quantum_plan(rng, a.size, a.bits, a.max_dist)
+        plan, payload = quantum_plan(rng, a.size, a.bits, a.max_dist, a.overshoot)
         frames = quantum_encode(a.bits, plan, payload)
         type_compress = 2 | (2 << 4) | (a.bits << 8)
     assert sum(n for _, n in frames) == len(payload)

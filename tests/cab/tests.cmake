@@ -25,6 +25,6 @@ endif()
 # this build (build/fuzz/fuzz_cab). Longer runs: see fuzz/cab_fuzz.cpp.
 set(TARVEX_FUZZ_CAB ${CMAKE_BINARY_DIR}/../fuzz/fuzz_cab CACHE FILEPATH "The fuzz_cab program")
 add_test(NAME cab_fuzz_smoke
-         COMMAND sh ${TARVEX_CAB_TESTS}/fuzz_smoke.sh ${TARVEX_FUZZ_CAB}
-                 ${CMAKE_SOURCE_DIR}/../shared/corpus ${CMAKE_CURRENT_BINARY_DIR}/fuzz_cab_work 20)
+         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/extract/fuzz_smoke.sh ${TARVEX_FUZZ_CAB}
+                 ${CMAKE_SOURCE_DIR}/../shared/corpus ${CMAKE_CURRENT_BINARY_DIR}/fuzz_cab_work 20 cab)
 set_tests_properties(cab_fuzz_smoke PROPERTIES SKIP_RETURN_CODE 77 LABELS "extract;cab;fuzz" TIMEOUT 300)

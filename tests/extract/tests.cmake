@@ -32,7 +32,7 @@ endif()
 set(TARVEX_FUZZ_ZIP ${CMAKE_BINARY_DIR}/../fuzz/fuzz_zip CACHE FILEPATH "The fuzz_zip program")
 add_test(NAME extract_fuzz_zip_smoke
          COMMAND sh ${TARVEX_EXTRACT_TESTS}/fuzz_smoke.sh ${TARVEX_FUZZ_ZIP}
-                 ${CMAKE_SOURCE_DIR}/../shared/corpus ${CMAKE_CURRENT_BINARY_DIR}/fuzz_zip_work 25)
+                 ${CMAKE_SOURCE_DIR}/../shared/corpus ${CMAKE_CURRENT_BINARY_DIR}/fuzz_zip_work 25 zip)
 set_tests_properties(extract_fuzz_zip_smoke PROPERTIES
                      SKIP_RETURN_CODE 77 LABELS "extract;fuzz" TIMEOUT 300)
 

@@ -10,11 +10,9 @@ add_test(NAME lzh_corpus
 set_tests_properties(lzh_corpus PROPERTIES LABELS "lzh;corpus" SKIP_RETURN_CODE 77 TIMEOUT 300)
 
 # About 20 seconds of libFuzzer over the LZH reader and Unlha, seeded with the
-# corpus archives. A longer run: see bench/lzh.sh's header for the command.
-set(LZH_FUZZ_BIN "${CMAKE_BINARY_DIR}/../fuzz/fuzz_lzh")
-if(EXISTS "${LZH_FUZZ_BIN}")
-  set(LZH_FUZZ_WORK "${CMAKE_BINARY_DIR}/lzh-fuzz")
-  add_test(NAME lzh_fuzz_smoke
-           COMMAND sh -c "mkdir -p '${LZH_FUZZ_WORK}/corpus' && cp -n '${TARVEX_CORPUS_DIR}'/lzh/* '${TARVEX_CORPUS_DIR}'/bad/*lzh* '${LZH_FUZZ_WORK}/corpus/' 2>/dev/null; '${LZH_FUZZ_BIN}' -max_total_time=20 -max_len=65536 -rss_limit_mb=1024 -timeout=10 '${LZH_FUZZ_WORK}/corpus'")
-  set_tests_properties(lzh_fuzz_smoke PROPERTIES LABELS "lzh;fuzz" TIMEOUT 120)
-endif()
+# corpus archives (skipped when the fuzz build is not beside this one). A
+# longer run: see bench/lzh.sh's header for the command.
+add_test(NAME lzh_fuzz_smoke
+         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/extract/fuzz_smoke.sh ${CMAKE_BINARY_DIR}/../fuzz/fuzz_lzh
+                 ${TARVEX_CORPUS_DIR} ${CMAKE_BINARY_DIR}/lzh-fuzz 20 lzh)
+set_tests_properties(lzh_fuzz_smoke PROPERTIES LABELS "lzh;fuzz" SKIP_RETURN_CODE 77 TIMEOUT 120)

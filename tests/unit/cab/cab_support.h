@@ -1,5 +1,5 @@
-// Helpers for the cabinet tests: an in-memory archive file, collecting
-// sinks, and a small writer of cabinets whose every field can be bent.
+// Helpers for the cabinet tests: collecting sinks and a small writer of
+// cabinets whose every field can be bent.
 #pragma once
 
 #include <zlib.h>
@@ -12,27 +12,17 @@
 
 #include "extract/cab_reader.h"
 #include "extract/reader.h"
+#include "extract/support.h"
 
 namespace cabtest {
 
 using Bytes = std::vector<std::uint8_t>;
 using tarvex::extract::EntrySink;
-using tarvex::extract::InputFile;
 
-class MemoryFile final : public InputFile {
- public:
-  explicit MemoryFile(Bytes data) : data_(std::move(data)) {}
-  std::uint64_t Size() const override { return data_.size(); }
-  std::int64_t ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override {
-    if (offset >= data_.size()) return 0;
-    std::size_t k = std::min<std::size_t>(n, data_.size() - offset);
-    std::memcpy(buffer, data_.data() + offset, k);
-    return static_cast<std::int64_t>(k);
-  }
-
- private:
-  Bytes data_;
-};
+// An archive in memory.
+inline tarvex::extract::testing::MemoryInput InMemory(const Bytes& data) {
+  return tarvex::extract::testing::MemoryInput(std::string(data.begin(), data.end()));
+}
 
 class CollectSink final : public EntrySink {
  public:
@@ -206,7 +196,7 @@ struct Extracted {
 
 inline Extracted ExtractInMemory(const Bytes& cab) {
   Extracted r;
-  MemoryFile file(cab);
+  auto file = InMemory(cab);
   tarvex::extract::CabReader reader;
   r.status = reader.Open(file);
   if (r.status != tarvex::extract::Status::Ok) return r;

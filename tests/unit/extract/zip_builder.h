@@ -26,6 +26,7 @@ struct ZipEntrySpec {
   std::optional<std::uint32_t> uncompressedSize;
   std::optional<std::uint64_t> localOffset;  // override the central offset field
   bool zip64 = false;  // sizes and offset as 0xFFFFFFFF plus a ZIP64 extra field
+  std::uint16_t diskStart = 0;
 };
 
 struct BuiltZip {
@@ -117,7 +118,7 @@ inline BuiltZip BuildZip(const std::vector<ZipEntrySpec>& entries, const std::st
     Put16(central, static_cast<std::uint32_t>(e.name.size()));
     Put16(central, static_cast<std::uint32_t>(extra.size()));
     Put16(central, 0);
-    Put16(central, 0);
+    Put16(central, e.diskStart);
     Put16(central, 0);
     Put32(central, e.externalAttributes);
     Put32(central, e.zip64 ? 0xFFFFFFFF : static_cast<std::uint32_t>(e.localOffset ? *e.localOffset : offset));

@@ -1,5 +1,5 @@
-// Helpers for the LZH tests: an in-memory archive file, a collecting sink,
-// and a small writer of LZH headers (stored data) for hand-made archives.
+// Helpers for the LZH tests: a collecting sink and a small writer of LZH
+// headers (stored data) for hand-made archives.
 #pragma once
 
 #include <cstdint>
@@ -9,23 +9,11 @@
 #include <vector>
 
 #include "extract/lzh_reader.h"
+#include "extract/support.h"
 
 namespace tarvex::extract::lzhtest {
 
-class MemFile : public InputFile {
- public:
-  explicit MemFile(std::string bytes) : data_(std::move(bytes)) {}
-  std::uint64_t Size() const override { return data_.size(); }
-  std::int64_t ReadAt(std::uint64_t off, void* buf, std::size_t n) override {
-    if (off >= data_.size()) return 0;
-    const std::size_t k = std::min<std::size_t>(n, data_.size() - off);
-    std::memcpy(buf, data_.data() + off, k);
-    return static_cast<std::int64_t>(k);
-  }
-
- private:
-  std::string data_;
-};
+using MemFile = testing::MemoryInput;
 
 class StringSink : public EntrySink {
  public:
