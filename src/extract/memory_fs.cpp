@@ -120,6 +120,7 @@ struct MemoryFs::Item {
   std::string name, alias;
   Item* parent = nullptr;
   std::map<std::string, std::unique_ptr<Item>> children;  // by folded name
+  std::map<std::string, Item*> aliases;                   // children by folded 8.3 alias
   std::string data, zone;
   FileTime time;
   std::uint64_t id = 0;
@@ -193,9 +194,8 @@ MemoryFs::Where MemoryFs::Find(const std::string& path) {
     auto f = at->children.find(WindowsFold(parts[i]));
     if (f != at->children.end()) {
       next = f->second.get();
-    } else if (shortNames_ && parts[i].find('~') != std::string::npos) {
-      for (auto& [key, child] : at->children)
-        if (!child->alias.empty() && WindowsFold(child->alias) == WindowsFold(parts[i])) next = child.get();
+    } else if (auto a = at->aliases.find(WindowsFold(parts[i])); a != at->aliases.end()) {
+      next = a->second;
     }
     if (i + 1 == parts.size()) {
       w.parent = at;
@@ -227,10 +227,10 @@ MemoryFs::Item* MemoryFs::Attach(Item* parent, std::unique_ptr<Item> item) {
         alias += '.';
         alias += ext;
       }
-      bool taken = parent->children.count(WindowsFold(alias)) != 0;
-      for (auto& [key, child] : parent->children) taken = taken || WindowsFold(child->alias) == WindowsFold(alias);
-      if (!taken) {
+      std::string key = WindowsFold(alias);
+      if (!parent->children.count(key) && !parent->aliases.count(key)) {
         item->alias = alias;
+        parent->aliases[key] = item.get();
         break;
       }
     }
@@ -243,6 +243,7 @@ MemoryFs::Item* MemoryFs::Attach(Item* parent, std::unique_ptr<Item> item) {
 
 std::unique_ptr<MemoryFs::Item> MemoryFs::Detach(Item* parent, Item* item) {
   auto f = parent->children.find(WindowsFold(item->name));
+  if (!item->alias.empty()) parent->aliases.erase(WindowsFold(item->alias));
   std::unique_ptr<Item> owned = std::move(f->second);
   parent->children.erase(f);
   Touch(parent);
