@@ -4,7 +4,8 @@ planning rather than the decoders: many entries, very deep paths, one huge
 name. Prints one line per archive: entries, archive size, result, wall time
 and peak RSS (GNU time). Not a test: it prints figures.
 
-usage: bench/engine_memory.py [HARNESS] [--entries N ...] [--keep DIR]
+usage: bench/engine_memory.py [HARNESS] [--entries N ...] [--keep DIR] [--out DIR]
+  --out: where the files are extracted (a tmpfs keeps the wall times short)
 """
 import argparse
 import os
@@ -69,12 +70,12 @@ def lzh_level3(dirs, name, data):
     return bytes(h) + data + b"\0"
 
 
-def measure(harness, archive, work):
+def measure(harness, library, archive, work):
     out = os.path.join(work, "out")
     shutil.rmtree(out, ignore_errors=True)
     os.mkdir(out)
     t = time.time()
-    p = subprocess.run(["/usr/bin/time", "-v", harness, "--overwrite=yes", archive, out],
+    p = subprocess.run(["/usr/bin/time", "-v", harness, "--overwrite=yes", library, archive, out],
                        capture_output=True, text=True, errors="replace")
     wall = time.time() - t
     rss = re.search(r"Maximum resident set size \(kbytes\): (\d+)", p.stderr)
@@ -89,6 +90,7 @@ def main():
     ap.add_argument("harness", nargs="?", default=os.path.join(here, "..", "build", "native", "tarvex-extract"))
     ap.add_argument("--entries", type=int, nargs="*", default=[100000])
     ap.add_argument("--keep", help="folder for the archives (default: a temporary one)")
+    ap.add_argument("--out", help="folder to extract into (default: beside the archives)")
     a = ap.parse_args()
     work = a.keep or tempfile.mkdtemp(prefix="tarvex-mem-")
     os.makedirs(work, exist_ok=True)
@@ -108,7 +110,8 @@ def main():
         if not os.path.exists(path):
             with open(path, "wb") as f:
                 f.write(make())
-        rc, wall, rss, msg = measure(a.harness, path, work)
+        rc, wall, rss, msg = measure(a.harness, "Unlha" if fname.endswith(".lzh") else "UnZip", path,
+                                     a.out or work)
         print(f"{label}: {os.path.getsize(path) // 1024} KB, exit {rc}, {wall:.1f} s, "
               f"peak {rss / 1024:.1f} MB  [{msg}]", flush=True)
     if not a.keep:

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "extract/fileio.h"
 
@@ -308,34 +309,38 @@ void RecoverLeftovers(FileSystem& fs, ExtractHost& host, const std::string& fold
 }
 
 // One part of a planned path below the destination. Parents come before
-// their children in the list; node 0 is the destination itself.
+// their children in the list; node 0 is the destination itself. Kept small:
+// an archive may hold millions of entries.
 struct Node {
   std::uint32_t parent = kNone;
-  std::uint32_t entry = kNone;  // the entry extracted to it, or whose time a folder takes
+  std::uint32_t entry = kNone;  // a file's entry
+  std::uint64_t key = 0;        // hash of the parent and the file system's fold of the name
   std::string name;             // the part as it will be written
-  std::string fold;             // the file system's key for it, when that differs from name
   bool dir = false;
   bool exists = false;          // in the destination before the run
   bool wanted = true;           // a file to extract (not a kept existing one)
-  bool staged = false;          // its staging file has been created
-  std::uint64_t written = 0;
-  FileId id;                    // of the staged item, for the items moved into place
+  bool staged = false;          // its staging file has been created and filled
 };
 
-// Buffered writer into one staging file. Keeps the byte count for the size
+// 64-bit FNV-1a.
+std::uint64_t Hash(std::string_view s, std::uint64_t h = 14695981039346656037ull) {
+  for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  return h;
+}
+
+// Buffered writer into one staging file. Counts the bytes for the size
 // check and refuses more bytes than the entry can hold.
 class StagingSink final : public EntrySink {
  public:
-  StagingSink(std::unique_ptr<OutputFile> file, Node& node, std::uint64_t limit)
-      : file_(std::move(file)), node_(node), limit_(limit) {}
+  StagingSink(std::unique_ptr<OutputFile> file, std::uint64_t size) : file_(std::move(file)), size_(size) {}
   bool Write(const std::uint8_t* data, std::size_t n) override {
     if (failed_) return false;
-    if (n > limit_ - node_.written) {
+    if (n > size_ - written_) {
       overflow_ = true;
       failed_ = true;
       return false;
     }
-    node_.written += n;
+    written_ += n;
     if (!file_->Write(data, n)) {
       failed_ = true;
       return false;
@@ -344,11 +349,12 @@ class StagingSink final : public EntrySink {
   }
   bool Close() { return file_->Close() && !failed_; }
   bool overflow() const { return overflow_; }
+  bool complete() const { return written_ == size_; }
 
  private:
   std::unique_ptr<OutputFile> file_;
-  Node& node_;
-  std::uint64_t limit_;
+  std::uint64_t size_;
+  std::uint64_t written_ = 0;
   bool failed_ = false;
   bool overflow_ = false;
 };
@@ -356,8 +362,7 @@ class StagingSink final : public EntrySink {
 class Extraction {
  public:
   Extraction(FileSystem& fs, ExtractHost& host, std::string folder, std::string archive)
-      : fs_(fs), host_(host), folder_(std::move(folder)), archive_(std::move(archive)),
-        index_(64, NodeHash{&nodes_}, NodeEq{&nodes_}) {}
+      : fs_(fs), host_(host), folder_(std::move(folder)), archive_(std::move(archive)) {}
   // Finish runs from the destructor only while an exception passes.
   ~Extraction() { Finish(); }
 
@@ -392,7 +397,7 @@ class Extraction {
         std::string parentRel = nodes_[n].parent == 0 ? "" : Rel(nodes_[n].parent) + "/";
         records += "original\t" + parentRel + longName + "\toriginals/" + std::to_string(n) + "/" + longName + "\n";
       }
-      records += "new\t" + rel + "\t" + std::to_string(n) + "\t" + IdText(nodes_[n].id) + "\n";
+      records += "new\t" + rel + "\t" + std::to_string(n) + "\t" + IdText(ids_[n]) + "\n";
       if (records.size() > (1u << 16)) {
         if (!journal_->Write(records.data(), records.size())) return kWriteError;
         records.clear();
@@ -417,9 +422,8 @@ class Extraction {
       if (!fs_.Rename(Staged(n), target, false)) return kWriteError;
     }
     // Folder times last: placing items inside a folder changes its time.
-    for (std::uint32_t n = 1; n < nodes_.size(); ++n)
-      if (nodes_[n].dir && !nodes_[n].exists && nodes_[n].entry != kNone)
-        fs_.SetTime(Path(n), mtimes_[nodes_[n].entry]);
+    for (const auto& [n, time] : dirTimes_)
+      if (!nodes_[n].exists) fs_.SetTime(Path(n), time);
     // Everything is in place: the run has succeeded even if the mark cannot
     // be written (a run cut off before it is on the disk is undone later).
     static constexpr char kCommitted[] = "committed\n";
@@ -454,33 +458,31 @@ class Extraction {
 
  private:
   // --- the tree of planned paths ---
-  struct Probe {
-    std::uint32_t parent;
-    std::string_view key;
-  };
-  static std::string_view Key(const Node& n) { return n.fold.empty() ? n.name : n.fold; }
-  struct NodeHash {
-    using is_transparent = void;
-    const std::vector<Node>* nodes;
-    std::size_t operator()(const Probe& p) const {
-      return std::hash<std::string_view>{}(p.key) * 31 + p.parent;
-    }
-    std::size_t operator()(std::uint32_t i) const { return (*this)(Probe{(*nodes)[i].parent, Key((*nodes)[i])}); }
-  };
-  struct NodeEq {
-    using is_transparent = void;
-    const std::vector<Node>* nodes;
-    Probe P(std::uint32_t i) const { return {(*nodes)[i].parent, Key((*nodes)[i])}; }
-    static bool Same(const Probe& a, const Probe& b) { return a.parent == b.parent && a.key == b.key; }
-    bool operator()(std::uint32_t a, std::uint32_t b) const { return Same(P(a), P(b)); }
-    bool operator()(const Probe& a, std::uint32_t b) const { return Same(a, P(b)); }
-    bool operator()(std::uint32_t a, const Probe& b) const { return Same(P(a), b); }
-  };
+  // The nodes by (parent, folded name): open addressing over node numbers.
+  std::uint64_t KeyOf(std::uint32_t parent, std::string_view fold) const { return Hash(fold, parent * 0x9E3779B97F4A7C15ull + 1); }
 
   std::uint32_t Find(std::uint32_t parent, std::string_view part) {
-    std::string key = fs_.Fold(part);
-    auto f = index_.find(Probe{parent, key});
-    return f == index_.end() ? kNone : *f;
+    if (slots_.empty()) return kNone;
+    std::string fold = fs_.Fold(part);
+    std::uint64_t key = KeyOf(parent, fold);
+    for (std::size_t i = key & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+      std::uint32_t n = slots_[i];
+      if (n == kNone) return kNone;
+      const Node& node = nodes_[n];
+      if (node.key == key && node.parent == parent && (node.name == part || fs_.Fold(node.name) == fold)) return n;
+    }
+  }
+
+  void Index(std::uint32_t n) {
+    if ((indexed_ + 1) * 2 > slots_.size()) {  // at most half full
+      slots_.assign(std::max<std::size_t>(64, slots_.size() * 2), kNone);
+      indexed_ = 0;
+      for (std::uint32_t m = 1; m < n; ++m) Index(m);
+    }
+    std::size_t i = nodes_[n].key & (slots_.size() - 1);
+    while (slots_[i] != kNone) i = (i + 1) & (slots_.size() - 1);
+    slots_[i] = n;
+    ++indexed_;
   }
 
   // A new node below parent. When the parent is in the destination already,
@@ -489,8 +491,7 @@ class Extraction {
     Node node;
     node.parent = parent;
     node.dir = dir;
-    node.fold = fs_.Fold(name);
-    if (node.fold == name) node.fold.clear();
+    node.key = KeyOf(parent, fs_.Fold(name));
     node.name = std::move(name);
     if (nodes_[parent].exists) {
       PathKind k = fs_.Kind(Join(Path(parent), node.name));
@@ -499,7 +500,7 @@ class Extraction {
     }
     out = static_cast<std::uint32_t>(nodes_.size());
     nodes_.push_back(std::move(node));
-    index_.insert(out);
+    Index(out);
     return kOk;
   }
 
@@ -568,7 +569,6 @@ class Extraction {
     nodes_.emplace_back();
     nodes_[0].dir = nodes_[0].exists = true;
     entryNode_.assign(entries.size(), kNone);
-    mtimes_.resize(entries.size());
     folderUnits_ = Utf16Length(folder_);
     reserved_ = fs_.Fold(kStagingPrefix);
     struct Pending {
@@ -580,7 +580,6 @@ class Extraction {
     std::string rel;
     for (std::uint32_t i = 0; i < entries.size(); ++i) {
       const EntryInfo& e = entries[i];
-      mtimes_[i] = e.mtime;
       NameVerdict v = SafeRelativePath(DecodeName(e.rawName, e.encoding), e.backslashIsSeparator, rel);
       if (v == NameVerdict::Unsafe) return kUnsafeName;
       if (e.isSymlink) {  // links are never created
@@ -620,7 +619,7 @@ class Extraction {
         }
         at = found;
         if (last) {
-          nodes_[at].entry = i;
+          dirTimes_[at] = e.mtime;  // the folder's own entry: its time
           break;
         }
         start = slash + 1;
@@ -714,16 +713,18 @@ class Extraction {
     std::unique_ptr<StagingSink> current;
     std::size_t currentEntry = static_cast<std::size_t>(-1);
     int failure = kOk;
-    auto closeCurrent = [&]() {
+    // complete: the reader is done with the entry, so it must have its size.
+    auto closeCurrent = [&](bool complete) {
       if (current) {
         if (!current->Close() && failure == kOk) failure = current->overflow() ? kCorrupt : kWriteError;
+        if (complete && !current->complete() && failure == kOk) failure = kCorrupt;
         current.reset();
       }
     };
     auto sinkFor = [&](std::size_t entry) -> EntrySink* {
       if (failure != kOk) return nullptr;
       if (entry == currentEntry && current) return current.get();
-      closeCurrent();
+      closeCurrent(true);
       currentEntry = entry;
       if (entry >= entryNode_.size() || entryNode_[entry] == kNone || failure != kOk) return nullptr;
       Node& node = nodes_[entryNode_[entry]];
@@ -734,12 +735,12 @@ class Extraction {
         return nullptr;
       }
       node.staged = true;
-      current = std::make_unique<StagingSink>(std::move(file), node, entries[entry].size);
+      current = std::make_unique<StagingSink>(std::move(file), entries[entry].size);
       return current.get();
     };
     Status s = reader.ExtractAll(sinkFor);
     bool overflow = current && current->overflow();
-    closeCurrent();
+    closeCurrent(s == Status::Ok);
     if (failure != kOk) return failure;
     if (s != Status::Ok) return (s == Status::Aborted && overflow) ? kCorrupt : FromStatus(s);
 
@@ -749,19 +750,18 @@ class Extraction {
       Node& node = nodes_[n];
       if (node.dir || !node.wanted) continue;
       std::string staged = Staged(n);
-      if (!node.staged) {
+      if (!node.staged) {  // the reader never asked for it: only an empty file may be so
         if (entries[node.entry].size != 0) return kCorrupt;
         auto file = fs_.CreateNew(staged);
         if (!file) return kWriteError;
         node.staged = true;
         if (!file->Close()) return kWriteError;
       }
-      if (node.written != entries[node.entry].size) return kCorrupt;
       if (!zone_.empty()) fs_.WriteZoneIdentifier(staged, zone_);  // best effort: FAT has no streams
       fs_.SetTime(staged, entries[node.entry].mtime);
     }
     for (std::uint32_t n = 1; n < nodes_.size(); ++n)
-      if (Moved(n) && !fs_.Identify(Staged(n), nodes_[n].id)) return kWriteError;
+      if (Moved(n) && !fs_.Identify(Staged(n), ids_[n])) return kWriteError;
     return kOk;
   }
 
@@ -770,9 +770,11 @@ class Extraction {
   std::string folder_;
   std::string archive_;
   std::vector<Node> nodes_;
-  std::unordered_set<std::uint32_t, NodeHash, NodeEq> index_;  // (parent, key) -> node
-  std::vector<std::uint32_t> entryNode_;                       // entry -> its file or folder node
-  std::vector<FileTime> mtimes_;                               // entry -> time
+  std::vector<std::uint32_t> slots_;  // the index of nodes (Find)
+  std::size_t indexed_ = 0;
+  std::vector<std::uint32_t> entryNode_;                 // entry -> its file's node
+  std::unordered_map<std::uint32_t, FileTime> dirTimes_;  // folder node -> its entry's time
+  std::unordered_map<std::uint32_t, FileId> ids_;         // moved node -> its staged item
   std::size_t folderUnits_ = 0;
   std::string reserved_;  // folded staging prefix
   std::string staging_;
