@@ -424,11 +424,19 @@ class Extraction {
     // Folder times last: placing items inside a folder changes its time.
     for (const auto& [n, time] : dirTimes_)
       if (!nodes_[n].exists) fs_.SetTime(Path(n), time);
-    // Everything is in place: the run has succeeded even if the mark cannot
-    // be written (a run cut off before it is on the disk is undone later).
+    // Everything is in place; the run has succeeded once the journal says so.
+    // When the mark may not have been written, the journal decides: the
+    // originals are deleted only after a run it calls committed.
     static constexpr char kCommitted[] = "committed\n";
-    if (journal_->Write(kCommitted, sizeof kCommitted - 1)) journal_->Sync();
-    committed_ = true;
+    if (journal_->Write(kCommitted, sizeof kCommitted - 1) && journal_->Sync()) {
+      committed_ = true;
+    } else {
+      journal_->Close();
+      journal_.reset();
+      std::unique_ptr<InputFile> in = fs_.OpenRead(Join(staging_, kJournalName));
+      if (in) ForEachRecord(*in, [&](const std::vector<std::string>& f) { committed_ |= f[0] == "committed"; });
+      if (!committed_) return kWriteError;
+    }
     for (const Node& node : nodes_)
       if (!node.dir && node.wanted) ++placedFiles_;
     return kOk;
@@ -459,7 +467,9 @@ class Extraction {
  private:
   // --- the tree of planned paths ---
   // The nodes by (parent, folded name): open addressing over node numbers.
-  std::uint64_t KeyOf(std::uint32_t parent, std::string_view fold) const { return Hash(fold, parent * 0x9E3779B97F4A7C15ull + 1); }
+  std::uint64_t KeyOf(std::uint32_t parent, std::string_view fold) const {
+    return Hash(fold, parent * 0x9E3779B97F4A7C15ull + 1);
+  }
 
   std::uint32_t Find(std::uint32_t parent, std::string_view part) {
     if (slots_.empty()) return kNone;
