@@ -49,8 +49,8 @@ void Put(std::string& out, char32_t c) {
   }
 }
 
-std::vector<std::string> Parts(const std::string& path) {
-  std::vector<std::string> parts;
+std::vector<std::string_view> Parts(std::string_view path) {
+  std::vector<std::string_view> parts;
   std::size_t start = 0;
   for (std::size_t i = 0; i <= path.size(); ++i) {
     if (i == path.size() || path[i] == '/' || path[i] == '\\') {
@@ -63,7 +63,7 @@ std::vector<std::string> Parts(const std::string& path) {
 
 std::string FoldedPath(const std::string& path) {
   std::string out;
-  for (const std::string& p : Parts(path)) {
+  for (std::string_view p : Parts(path)) {
     out += '/';
     out += WindowsFold(p);
   }
@@ -97,19 +97,25 @@ std::string ShortPart(const std::string& s, std::size_t max) {
 }  // namespace
 
 std::string WindowsFold(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  std::size_t i = 0;
-  while (i < s.size()) {
-    unsigned char b = static_cast<unsigned char>(s[i]);
-    int len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
-    if (len == 0 || i + len > s.size()) {  // not UTF-8: compared as it is
-      out += s[i++];
+  // Every mapping keeps the length of the UTF-8 form, so the copy is changed in place.
+  std::string out(s);
+  for (std::size_t i = 0; i < out.size();) {
+    unsigned char b = static_cast<unsigned char>(out[i]);
+    if (b < 0x80) {
+      if (b >= 'a' && b <= 'z') out[i] = static_cast<char>(b - 32);
+      ++i;
       continue;
     }
-    char32_t c = len == 1 ? b : b & (0x7F >> len);
-    for (int k = 1; k < len; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    Put(out, Upper(c));
+    int len = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+    if (len == 0 || i + len > out.size()) {  // not UTF-8: compared as it is
+      ++i;
+      continue;
+    }
+    char32_t c = b & (0x7F >> len);
+    for (int k = 1; k < len; ++k) c = (c << 6) | (static_cast<unsigned char>(out[i + k]) & 0x3F);
+    std::string up;
+    Put(up, Upper(c));
+    if (up.size() == static_cast<std::size_t>(len)) out.replace(i, len, up);
     i += len;
   }
   return out;
@@ -186,7 +192,7 @@ MemoryFs::~MemoryFs() = default;
 
 MemoryFs::Where MemoryFs::Find(const std::string& path) {
   Where w;
-  std::vector<std::string> parts = Parts(path);
+  std::vector<std::string_view> parts = Parts(path);
   Item* at = root_.get();
   for (std::size_t i = 0; i < parts.size(); ++i) {
     if (!at || at->type != Item::kDir) return Where{};
@@ -252,7 +258,7 @@ std::unique_ptr<MemoryFs::Item> MemoryFs::Detach(Item* parent, Item* item) {
 
 MemoryFs::Item* MemoryFs::Ensure(const std::string& path, int type) {
   Item* at = root_.get();
-  std::vector<std::string> parts = Parts(path);
+  std::vector<std::string_view> parts = Parts(path);
   for (std::size_t i = 0; i < parts.size(); ++i) {
     auto f = at->children.find(WindowsFold(parts[i]));
     if (f != at->children.end()) {
@@ -260,7 +266,7 @@ MemoryFs::Item* MemoryFs::Ensure(const std::string& path, int type) {
       continue;
     }
     auto item = std::make_unique<Item>();
-    item->name = parts[i];
+    item->name = std::string(parts[i]);
     item->type = i + 1 == parts.size() ? static_cast<Item::Type>(type) : Item::kDir;
     item->id = nextId_++;
     at = Attach(at, std::move(item));
