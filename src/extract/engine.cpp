@@ -201,6 +201,12 @@ bool RemoveTree(FileSystem& fs, const std::string& top, std::string_view last = 
   return ok;
 }
 
+// The journal goes last, so that a removal cut short is still recognised;
+// a second attempt gets past a call that failed once.
+bool RemoveStaging(FileSystem& fs, const std::string& staging) {
+  return RemoveTree(fs, staging, kJournalName) || RemoveTree(fs, staging, kJournalName);
+}
+
 // Puts the destination back as a journal describes it, after a failed run
 // or one that was killed. Every step looks at what is there first, so it can
 // be repeated after a kill; nothing that this run did not place is touched,
@@ -235,7 +241,7 @@ class Recovery {
       bool alone = true;
       fs_.ListDir(staging_, [&](const std::string& name, PathKind) { alone = alone && name == kJournalName; });
       in.reset();
-      return alone && RemoveTree(fs_, staging_) && restored();
+      return alone && RemoveStaging(fs_, staging_) && restored();
     }
     if (!committed) {
       // New items go first, so that the originals' places are free again.
@@ -253,7 +259,7 @@ class Recovery {
     // after the staging folder has gone from it.
     if (!committed && clean_)
       for (const auto& [rel, time] : times) fs_.SetTime(Join(folder_, rel), time);
-    bool removed = RemoveTree(fs_, staging_, kJournalName);
+    bool removed = RemoveStaging(fs_, staging_);
     return !committed && clean_ && removed && restored();
   }
 
@@ -460,7 +466,7 @@ class Extraction {
     // the folder's entries are as they were, and so is its time.
     bool added = false;
     for (std::uint32_t n = 1; n < nodes_.size() && !added; ++n) added = nodes_[n].parent == 0 && Root(n);
-    if (RemoveTree(fs_, staging_, kJournalName) && !added && folderTime_.kind != FileTime::None)
+    if (RemoveStaging(fs_, staging_) && !added && folderTime_.kind != FileTime::None)
       fs_.SetTime(folder_, folderTime_);
   }
 
