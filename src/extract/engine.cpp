@@ -22,7 +22,9 @@ constexpr const char* kJournalName = "journal.txt";
 constexpr std::string_view kJournalHeader = "tarvex extraction journal 1";
 constexpr std::size_t kMaxPart = 255;      // UTF-16 units in one name
 constexpr std::size_t kMaxPath = 32767;    // UTF-16 units in a path, "\\?\" prefix included
-constexpr std::size_t kStagingRoom = 48;   // what a staging path may add to a final one
+// What a path in the staging folder may add to its final path: the longest
+// is an original waiting as ".tarvex-staging-u<time>-<n>/originals/<node>/name".
+constexpr std::size_t kStagingRoom = 64;
 
 void SetOutput(char* output, std::size_t size, const std::string& text) {
   if (!output || size == 0) return;
