@@ -696,8 +696,8 @@ class Extraction {
     return kCancelled;
   }
 
-  // The staging folder and its journal, whose first records are the header
-  // and the destination's own time.
+  // The staging folder (its name holds the destination's time) and its
+  // journal, flushed with its first line before anything else is made.
   bool MakeStaging() {
     fs_.GetTime(folder_, folderTime_);
     std::vector<std::string> refused;  // kept until another is found, so its alias is not given again
