@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace tarvex::extract {
@@ -20,6 +21,15 @@ class ExtractHost {
   // entries already exist in the folder. The gadget shows a Yes/No/Cancel box
   // owned by its main window; the harness answers from its command line.
   virtual OverwriteAnswer AskOverwrite(int count) = 0;
+  // A failed run could not put back a file it had replaced (another program
+  // holds the new file open, say): the original is kept under another name
+  // instead, never deleted. Paths are UTF-8, with '/' inside the folder.
+  virtual void OriginalKept(const std::string& originalPath, const std::string& keptAsPath) {
+    (void)originalPath;
+    (void)keptAsPath;
+  }
+  // How long a run waits while another run extracts into the same folder.
+  virtual int LockWaitMs() { return 10000; }
 };
 
 // cmdline is UTF-8. output/outputSize: a buffer the archiver may write a

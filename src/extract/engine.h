@@ -23,20 +23,39 @@ class FileSystem;
 
 // What happens to each kind of entry (all decided before anything is written):
 //   absolute names, drive letters, UNC prefixes  prefix dropped, extracted inside
+//   a name that is only a drive ("x:")          a file named "x_"
 //   ".." as a path part                          whole call fails (kUnsafeName)
 //   ':' (alternate data streams), <>"|?*, controls  replaced by '_'
 //   trailing dots and spaces of a part           replaced by '_'
 //   device names (CON, NUL, COM1, LPT1, ...)     renamed with a leading '_'
+//   a part longer than 255 UTF-16 units, or a
+//   path longer than Windows allows (32,767
+//   units with the folder and the staging room)  whole call fails (kTooLong)
+//   a first part starting ".tarvex-staging-"     whole call fails (kUnsafeName)
+//   a part spelt like an 8.3 alias (PROGRA~1,
+//   LONGFI~1.TXT) of an existing item            means that item (so it is
+//                                                counted by the overwrite question)
 //   symbolic links                               skipped, never created
-//   two entries of one name (ignoring case)      the later one is extracted
+//   two entries of the very same name            the later one is extracted
+//   distinct names that end as one path (after
+//   the rules above or the file system's case
+//   folding, e.g. "a." and "a_", "Ä" and "ä")    all kept: a later file gets
+//                                                "name (2).ext", "name (3).ext"...;
+//                                                folders of one path merge
 //   a file where a folder is needed, or an
 //   existing link or non-file in the way         whole call fails (kConflict)
 //   a name that is empty after all this         folder: skipped; file: kCorrupt
 // Every file is decoded into a hidden staging folder inside the destination
 // (".tarvex-staging-..."), checked (CRC by the reader, size by the engine),
-// and moved into place only when the whole archive has been decoded; files
-// it replaces are kept in the staging folder until the end, so that a failure
-// while placing puts everything back. The staging folder is always removed.
+// and moved into place only when the whole archive has been decoded; a new
+// folder is built whole in the staging folder and moved in one step. Files it
+// replaces wait in the staging folder ("originals/N/<their own name>") until
+// the end, so that a failure while placing puts everything back. The staging
+// folder's "journal.txt" lists every move before the first one is made, so
+// that the next run into the folder puts things back (or finishes) after a
+// run that was killed. Runs into one folder take turns (FileSystem::LockFolder).
+// A failed run leaves the folder as it was, its time included; an original
+// that cannot be put back is kept beside its place, never deleted.
 
 // Results of RunArchiver (and so of UnZip, Cab, Unlha). 0 is success only.
 enum ArchiverResult : int {
@@ -50,6 +69,8 @@ enum ArchiverResult : int {
   kCancelled = 7,        // the user answered Cancel to the overwrite question
   kUnsafeName = 8,       // an entry name tries to leave the folder (".." parts)
   kConflict = 9,         // entry paths clash with each other or with the folder's contents
+  kBusy = 10,            // another extraction into the folder did not end in time
+  kTooLong = 11,         // an entry's path is longer than Windows allows
 };
 
 // The two paths recovered from a command line.
@@ -85,7 +106,8 @@ enum class NameVerdict { Ok, Empty, Unsafe };
 // Turns a decoded entry name into a relative path of safe components joined
 // by '/': separators are '/' (and '\\' when backslashIsSeparator); leading
 // separators, drive prefixes ("C:") and UNC prefixes are dropped; "." and empty
-// parts are dropped; a ".." part makes the name Unsafe; characters Windows
+// parts are dropped; a ".." part makes the name Unsafe; a name that is only a
+// drive ("x:") is the part "x:" (so "x_"); characters Windows
 // does not allow in names (<>:"/\|?* and controls) become '_'; trailing dots
 // and spaces become '_'; device names (CON, NUL, PRN, AUX, COM1-9, LPT1-9,
 // CONIN$, CONOUT$, with or without extension) get a leading '_'.

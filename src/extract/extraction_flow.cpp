@@ -38,13 +38,14 @@ void App::Impl::b_thaw_OLEDragDrop(const std::vector<std::string>& paths, bool h
       SetInfo(kInfoExtracting);
       ui::SetText(p, main, "Text1", paths.front());
       bool ok = false;
+      std::vector<std::string> kept;
       for (const auto& trial : extract::kArchiverTrials) {
         if (closed) break;  // the program was closed from a nested box
         const std::string cmd =
             extract::BuildArchiverCommand(trial.option, ui::TextOf(main, "Text1"), folder);
         int result = 1;
         try {
-          result = p.CallArchiver(trial.which, cmd, trial.outputSize);
+          result = p.CallArchiver(trial.which, cmd, trial.outputSize, kept);
         } catch (...) {
           result = 1;  // an archiver that fails abnormally has failed
         }
@@ -55,11 +56,16 @@ void App::Impl::b_thaw_OLEDragDrop(const std::vector<std::string>& paths, bool h
       }
       if (closed)
         return;
+      std::string notice;
+      if (!kept.empty()) {
+        notice = "\r\n\r\n" + std::string(extract::kKeptOriginalsText);
+        for (const std::string& path : kept) notice += "\r\n" + path;
+      }
       if (ok)
-        p.MessageBox(FormId::Main, std::string(extract::kSuccessText) + folder, kCaption,
+        p.MessageBox(FormId::Main, std::string(extract::kSuccessText) + folder + notice, kCaption,
                      MsgIcon::Information, MsgButtons::Ok);
       else
-        p.MessageBox(FormId::Main, extract::kFailureText, kCaption, MsgIcon::Warning,
+        p.MessageBox(FormId::Main, std::string(extract::kFailureText) + notice, kCaption, MsgIcon::Warning,
                      MsgButtons::Ok);
     }
   }

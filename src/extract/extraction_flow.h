@@ -24,6 +24,10 @@ inline constexpr std::string_view kFailureText =
     "・ZIP,CAB,LZH形式の書庫ファイルではない。\r\n"
     "・書庫ファイルが壊れている。\r\n"
     "・書庫ファイル名を含むパスに半角スペースがある。";
+// After a result box's text, when a failed archiver could not put back files
+// it had replaced: this line, then one line per kept file.
+inline constexpr std::string_view kKeptOriginalsText =
+    "元のファイルを元に戻せなかったため、次の名前で残しています。";
 
 struct ArchiverTrial {
   Archiver which;

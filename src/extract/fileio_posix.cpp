@@ -1,13 +1,17 @@
 // The file-system interface on Linux and other POSIX systems.
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <ctime>
+#include <thread>
 #include <vector>
 
 #include "extract/fileio.h"
@@ -59,6 +63,7 @@ class PosixOutput final : public OutputFile {
     buffer_.insert(buffer_.end(), p, p + n);
     return true;
   }
+  bool Sync() override { return Flush() && ::fsync(fd_) == 0; }
   bool Close() override {
     bool ok = Flush();
     if (::close(fd_) != 0) ok = false;
@@ -127,7 +132,9 @@ class PosixFileSystem final : public FileSystem {
     ::unlink(from.c_str());
     return true;
   }
+  // unlink works on read-only files; there is no attribute to clear.
   bool RemoveFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+  bool ClearReadOnly(const std::string&) override { return true; }
   bool RemoveDir(const std::string& path) override { return ::rmdir(path.c_str()) == 0; }
   PathKind Kind(const std::string& path, bool followLinks) override {
     struct stat st;
@@ -136,6 +143,43 @@ class PosixFileSystem final : public FileSystem {
     if (S_ISREG(st.st_mode)) return PathKind::File;
     if (S_ISDIR(st.st_mode)) return PathKind::Directory;
     return PathKind::Other;
+  }
+  bool ListDir(const std::string& path,
+               const std::function<void(const std::string&, PathKind)>& each) override {
+    DIR* d = ::opendir(path.c_str());
+    if (!d) return false;
+    while (const dirent* e = ::readdir(d)) {
+      std::string name = e->d_name;
+      if (name == "." || name == "..") continue;
+      each(name, Kind(path + "/" + name, false));
+    }
+    ::closedir(d);
+    return true;
+  }
+  bool StoredNames(const std::string& path, std::string& longName, std::string& shortName) override {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return false;
+    std::size_t slash = path.find_last_of('/');
+    longName = slash == std::string::npos ? path : path.substr(slash + 1);
+    shortName.clear();
+    return true;
+  }
+  // A case-sensitive file system: every spelling is its own name.
+  std::string Fold(std::string_view part) override { return std::string(part); }
+  bool Identify(const std::string& path, FileId& id) override {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return false;
+    id = {static_cast<std::uint64_t>(st.st_dev), 0, static_cast<std::uint64_t>(st.st_ino)};
+    return true;
+  }
+  bool GetTime(const std::string& path, FileTime& time) override {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return false;
+    constexpr std::int64_t kEpochDiff = 116444736000000000ll;
+    std::int64_t t = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 10000000 + st.st_mtim.tv_nsec / 100 + kEpochDiff;
+    if (t < 0) return false;
+    time = {FileTime::Utc, static_cast<std::uint64_t>(t)};
+    return true;
   }
   bool SetTime(const std::string& path, const FileTime& time) override {
     struct timespec ts[2];
@@ -173,6 +217,32 @@ class PosixFileSystem final : public FileSystem {
     return ::utimensat(AT_FDCWD, path.c_str(), ts, AT_SYMLINK_NOFOLLOW) == 0;
   }
   void MarkHidden(const std::string&) override {}
+  // flock on the folder itself: released when the descriptor is closed,
+  // which the system does for a process that dies.
+  std::unique_ptr<FolderLock> LockFolder(const std::string& folder, int waitMs) override {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return std::make_unique<FolderLock>();  // nothing to lock: the open fails later
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      // A file system without locks cannot serialise runs; go on unlocked.
+      if (errno != EWOULDBLOCK && errno != EINTR) break;
+      if (std::chrono::steady_clock::now() >= deadline) {
+        ::close(fd);
+        return nullptr;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return std::make_unique<FdLock>(fd);
+  }
+  std::string ReadZoneIdentifier(const std::string&) override { return {}; }
+  bool WriteZoneIdentifier(const std::string&, const std::string&) override { return true; }
+
+ private:
+  struct FdLock final : FolderLock {
+    explicit FdLock(int fd) : fd(fd) {}
+    ~FdLock() override { ::close(fd); }
+    int fd;
+  };
 };
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
+#include <cwchar>
 #include <vector>
 
 #include "extract/fileio.h"
@@ -83,6 +85,7 @@ class WinOutput final : public OutputFile {
     buffer_.insert(buffer_.end(), p, p + n);
     return true;
   }
+  bool Sync() override { return Flush() && FlushFileBuffers(h_) != 0; }
   bool Close() override {
     bool ok = Flush();
     if (!CloseHandle(h_)) ok = false;
@@ -116,6 +119,56 @@ class WinOutput final : public OutputFile {
   bool failed_ = false;
 };
 
+std::string Narrow(const wchar_t* w, std::size_t n) {
+  std::string s;
+  if (n == 0) return s;
+  int len = WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+  s.resize(static_cast<std::size_t>(len));
+  WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(n), s.data(), len, nullptr, nullptr);
+  return s;
+}
+
+PathKind KindOf(DWORD attributes, bool followLinks) {
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !followLinks) return PathKind::Other;
+  if (attributes & FILE_ATTRIBUTE_DEVICE) return PathKind::Other;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Directory : PathKind::File;
+}
+
+// Opens an item for its metadata only (a folder too), never through a link.
+HANDLE OpenForInfo(const std::wstring& path) {
+  return CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+bool IdOfHandle(HANDLE h, FileId& id) {
+  FILE_ID_INFO info;
+  if (GetFileInformationByHandleEx(h, FileIdInfo, &info, sizeof info)) {
+    std::uint64_t parts[2];
+    static_assert(sizeof parts == sizeof info.FileId.Identifier);
+    std::memcpy(parts, info.FileId.Identifier, sizeof parts);
+    id = {info.VolumeSerialNumber, parts[1], parts[0]};
+    return true;
+  }
+  BY_HANDLE_FILE_INFORMATION bh;
+  if (!GetFileInformationByHandle(h, &bh)) return false;
+  id = {bh.dwVolumeSerialNumber, 0, (static_cast<std::uint64_t>(bh.nFileIndexHigh) << 32) | bh.nFileIndexLow};
+  return true;
+}
+
+class MutexLock final : public FolderLock {
+ public:
+  explicit MutexLock(HANDLE h) : h_(h) {}
+  ~MutexLock() override {
+    if (h_) {
+      ReleaseMutex(h_);
+      CloseHandle(h_);
+    }
+  }
+
+ private:
+  HANDLE h_;
+};
+
 class WinFileSystem final : public FileSystem {
  public:
   std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
@@ -142,6 +195,12 @@ class WinFileSystem final : public FileSystem {
     return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0) != 0;
   }
   bool RemoveFile(const std::string& path) override { return DeleteFileW(Wide(path).c_str()) != 0; }
+  bool ClearReadOnly(const std::string& path) override {
+    std::wstring w = Wide(path);
+    DWORD a = GetFileAttributesW(w.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return false;
+    return !(a & FILE_ATTRIBUTE_READONLY) || SetFileAttributesW(w.c_str(), a & ~FILE_ATTRIBUTE_READONLY) != 0;
+  }
   bool RemoveDir(const std::string& path) override {
     std::wstring w = Wide(path);
     SetFileAttributesW(w.c_str(), FILE_ATTRIBUTE_NORMAL);  // the staging folder is hidden
@@ -150,9 +209,55 @@ class WinFileSystem final : public FileSystem {
   PathKind Kind(const std::string& path, bool followLinks) override {
     DWORD a = GetFileAttributesW(Wide(path).c_str());
     if (a == INVALID_FILE_ATTRIBUTES) return PathKind::None;
-    if ((a & FILE_ATTRIBUTE_REPARSE_POINT) && !followLinks) return PathKind::Other;
-    if (a & FILE_ATTRIBUTE_DEVICE) return PathKind::Other;
-    return (a & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Directory : PathKind::File;
+    return KindOf(a, followLinks);
+  }
+  bool ListDir(const std::string& path,
+               const std::function<void(const std::string&, PathKind)>& each) override {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileExW(Wide(path + "/*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
+                                FIND_FIRST_EX_LARGE_FETCH);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    do {
+      if (std::wcscmp(fd.cFileName, L".") == 0 || std::wcscmp(fd.cFileName, L"..") == 0) continue;
+      each(Narrow(fd.cFileName, std::wcslen(fd.cFileName)), KindOf(fd.dwFileAttributes, false));
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return true;
+  }
+  bool StoredNames(const std::string& path, std::string& longName, std::string& shortName) override {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileExW(Wide(path).c_str(), FindExInfoStandard, &fd, FindExSearchNameMatch, nullptr, 0);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FindClose(h);
+    longName = Narrow(fd.cFileName, std::wcslen(fd.cFileName));
+    shortName = Narrow(fd.cAlternateFileName, std::wcslen(fd.cAlternateFileName));
+    return true;
+  }
+  // Upper case by the invariant rules, as NTFS compares names.
+  std::string Fold(std::string_view part) override {
+    std::wstring w = Wide(std::string(part));
+    if (w.empty()) return {};
+    int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, w.c_str(), static_cast<int>(w.size()), nullptr, 0,
+                          nullptr, nullptr, 0);
+    std::wstring up(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n <= 0 || LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, w.c_str(), static_cast<int>(w.size()),
+                                up.data(), n, nullptr, nullptr, 0) != n)
+      return std::string(part);
+    return Narrow(up.data(), up.size());
+  }
+  bool Identify(const std::string& path, FileId& id) override {
+    HANDLE h = OpenForInfo(Wide(path));
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool ok = IdOfHandle(h, id);
+    CloseHandle(h);
+    return ok;
+  }
+  bool GetTime(const std::string& path, FileTime& time) override {
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &d)) return false;
+    time = {FileTime::Utc, (static_cast<std::uint64_t>(d.ftLastWriteTime.dwHighDateTime) << 32) |
+                               d.ftLastWriteTime.dwLowDateTime};
+    return true;
   }
   bool SetTime(const std::string& path, const FileTime& time) override {
     FILETIME ft;
@@ -183,6 +288,51 @@ class WinFileSystem final : public FileSystem {
   }
   void MarkHidden(const std::string& path) override {
     SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_HIDDEN);
+  }
+  // A named mutex per folder, named by the folder's volume and file ID so
+  // that every spelling of the path (drive letter, UNC, short names) meets
+  // the same one; in the Global namespace so that runs in other sessions
+  // meet it too. A mutex whose owner died is abandoned and ours at once.
+  std::unique_ptr<FolderLock> LockFolder(const std::string& folder, int waitMs) override {
+    HANDLE dir = OpenForInfo(Wide(folder));
+    FileId id;
+    bool known = dir != INVALID_HANDLE_VALUE && IdOfHandle(dir, id);
+    if (dir != INVALID_HANDLE_VALUE) CloseHandle(dir);
+    if (!known) return std::make_unique<FolderLock>();  // nothing to lock: the run fails later
+    HANDLE m = nullptr;
+    for (const wchar_t* space : {L"Global", L"Local"}) {  // Local where Global is refused
+      wchar_t name[112];
+      swprintf(name, 112, L"%ls\\Tarvex-extract-%08llx-%016llx%016llx", space,
+               static_cast<unsigned long long>(id.volume), static_cast<unsigned long long>(id.high),
+               static_cast<unsigned long long>(id.low));
+      if ((m = CreateMutexW(nullptr, FALSE, name)) != nullptr) break;
+    }
+    if (!m) return std::make_unique<FolderLock>();
+    DWORD r = WaitForSingleObject(m, static_cast<DWORD>(waitMs));
+    if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED) {
+      CloseHandle(m);
+      return nullptr;
+    }
+    return std::make_unique<MutexLock>(m);
+  }
+  std::string ReadZoneIdentifier(const std::string& path) override {
+    HANDLE h = CreateFileW(Wide(path + ":Zone.Identifier").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return {};
+    std::string data(65536, '\0');
+    DWORD got = 0;
+    if (!ReadFile(h, data.data(), static_cast<DWORD>(data.size()), &got, nullptr)) got = 0;
+    CloseHandle(h);
+    data.resize(got);
+    return data;
+  }
+  bool WriteZoneIdentifier(const std::string& path, const std::string& data) override {
+    HANDLE h = CreateFileW(Wide(path + ":Zone.Identifier").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) && written == data.size();
+    return CloseHandle(h) && ok;
   }
 };
 

@@ -159,11 +159,13 @@ NameVerdict SafeRelativePath(std::string_view name, bool backslashIsSeparator, s
   }
   // Drop a drive prefix ("C:" as the first part, or "C:name" glued to the
   // first part) and the server and share of a UNC name ("//server/share/...").
+  // A name that is nothing but "x:" is no drive: it becomes the file "x_".
   std::size_t first = 0;
   if (parts.size() >= 3 && parts[0].empty() && parts[1].empty()) {
     first = std::min<std::size_t>(4, parts.size());  // "", "", server, share
   } else if (!parts.empty() && parts[0].size() >= 2 && parts[0][1] == ':' &&
-             ((parts[0][0] | 0x20) >= 'a' && (parts[0][0] | 0x20) <= 'z')) {
+             ((parts[0][0] | 0x20) >= 'a' && (parts[0][0] | 0x20) <= 'z') &&
+             (parts[0].size() > 2 || parts.size() > 1)) {
     parts[0].remove_prefix(2);
   }
   for (std::size_t i = first; i < parts.size(); ++i) {

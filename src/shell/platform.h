@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarvex {
 
@@ -116,7 +117,10 @@ class Platform {
   virtual std::optional<std::string> BrowseForFolder(FormId owner, std::string_view title) = 0;
 
   // --- archivers (in-process replacements; see extract/archiver.h) ---
-  virtual int CallArchiver(Archiver which, std::string_view cmdline, int outputSize) = 0;
+  // keptOriginals gets the path of every original file the call could not
+  // put back after a failure and kept under another name (that name).
+  virtual int CallArchiver(Archiver which, std::string_view cmdline, int outputSize,
+                           std::vector<std::string>& keptOriginals) = 0;
 };
 
 }  // namespace tarvex

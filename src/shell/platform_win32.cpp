@@ -83,6 +83,12 @@ class BoxHost : public extract::ExtractHost {
     if (r == IDNO) return extract::OverwriteAnswer::No;
     return extract::OverwriteAnswer::Cancel;
   }
+  void OriginalKept(const std::string&, const std::string& keptAs) override {
+    std::string path = keptAs;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    kept.push_back(path);
+  }
+  std::vector<std::string> kept;
 };
 
 class Win32Platform final : public Platform {
@@ -253,16 +259,19 @@ class Win32Platform final : public Platform {
     return Narrow(path);
   }
 
-  int CallArchiver(Archiver which, std::string_view cmdline, int outputSize) override {
+  int CallArchiver(Archiver which, std::string_view cmdline, int outputSize,
+                   std::vector<std::string>& keptOriginals) override {
     BoxHost host;
     const std::size_t size = outputSize > 0 ? static_cast<std::size_t>(outputSize) : 0;
     std::vector<char> output(size + 1, '\0');
+    int result = -1;
     switch (which) {
-      case Archiver::UnZip: return extract::UnZip(host, cmdline, output.data(), size);
-      case Archiver::Cab: return extract::Cab(host, cmdline, output.data(), size);
-      case Archiver::Unlha: return extract::Unlha(host, cmdline, output.data(), size);
+      case Archiver::UnZip: result = extract::UnZip(host, cmdline, output.data(), size); break;
+      case Archiver::Cab: result = extract::Cab(host, cmdline, output.data(), size); break;
+      case Archiver::Unlha: result = extract::Unlha(host, cmdline, output.data(), size); break;
     }
-    return -1;
+    keptOriginals.insert(keptOriginals.end(), host.kept.begin(), host.kept.end());
+    return result;
   }
 };
 

@@ -26,7 +26,6 @@ cd "$work" || exit 1
 "$fuzzer" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=65536 \
           -print_final_stats=1 seeds > fuzz.log 2>&1
 status=$?
-rm -rf tarvex-fuzz-*
 tail -25 fuzz.log
 if [ $status -ne 0 ] || ls crash-* leak-* timeout-* oom-* >/dev/null 2>&1; then
   echo "the fuzzer failed (status $status); failing inputs:" crash-* leak-* timeout-* oom-* 2>/dev/null

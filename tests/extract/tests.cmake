@@ -25,6 +25,15 @@ if(Python3_FOUND AND EXISTS ${CMAKE_SOURCE_DIR}/src/extract/tarvex_extract_main.
                    --harness $<TARGET_FILE:tarvex-extract>)
   set_tests_properties(extract_integration_zip PROPERTIES
                        SKIP_RETURN_CODE 77 LABELS "extract;integration" TIMEOUT 600)
+
+  # The harness killed (SIGKILL from an LD_PRELOAD shim) at every call that
+  # changes a folder, then the next run puts the folder back; the folder lock.
+  add_library(tarvex_kill_shim SHARED ${TARVEX_EXTRACT_TESTS}/kill_shim.c)
+  target_link_libraries(tarvex_kill_shim PRIVATE ${CMAKE_DL_LIBS})
+  add_test(NAME extract_kill_sweep
+           COMMAND ${Python3_EXECUTABLE} ${TARVEX_EXTRACT_TESTS}/kill_sweep.py
+                   --harness $<TARGET_FILE:tarvex-extract> --shim $<TARGET_FILE:tarvex_kill_shim>)
+  set_tests_properties(extract_kill_sweep PROPERTIES LABELS "extract;integration" TIMEOUT 300)
 endif()
 
 # A 25-second run of the ZIP fuzzer, when the fuzz build exists next to this

@@ -31,12 +31,17 @@ for name, data, flags in entries:
 end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 2, 2, len(central), len(body), 0)
 open(sys.argv[1], "wb").write(body + central + end)
 PY
+python3 -c 'import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as z:
+    z.writestr("Ä.txt", "upper")
+    z.writestr("ä.txt", "lower")' "$work/case.zip"
 
 rm -rf "$work/run"
 mkdir -p "$work/run"
 export WINEPREFIX="$work/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;libwinpthread-1,libgcc_s_seh-1,libstdc++-6=d"
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
-out=$(timeout 300 wine "$work/win_unicode_check.exe" "$(winpath "$work/run")" "$(winpath "$work/jp.zip")" 2>&1)
+out=$(timeout 300 wine "$work/win_unicode_check.exe" "$(winpath "$work/run")" "$(winpath "$work/jp.zip")" \
+      "$(winpath "$work/case.zip")" 2>&1)
 status=$?
 printf '%s\n' "$out" | tr -d '\r'
 [ $status -eq 0 ] && printf '%s\n' "$out" | grep -q '^OK' && exit 0

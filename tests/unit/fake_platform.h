@@ -30,6 +30,7 @@ class FakePlatform : public Platform {
   std::optional<std::string> folder;               // folder picker answer
   std::map<Archiver, int> archiverResult = {{Archiver::UnZip, 1}, {Archiver::Cab, 1},
                                             {Archiver::Unlha, 1}};
+  std::map<Archiver, std::vector<std::string>> keptOriginals;  // reported by each archiver
   MsgResult messageAnswer = MsgResult::Ok;
   Handle mainHandle = 0x1000;
   Handle careHandle = 0x2000;
@@ -193,8 +194,10 @@ class FakePlatform : public Platform {
     Rec("BrowseForFolder", FormName(owner), title);
     return folder;
   }
-  int CallArchiver(Archiver which, std::string_view cmdline, int outputSize) override {
+  int CallArchiver(Archiver which, std::string_view cmdline, int outputSize,
+                   std::vector<std::string>& kept) override {
     Rec("CallArchiver", ArchiverName(which), cmdline, outputSize);
+    kept.insert(kept.end(), keptOriginals[which].begin(), keptOriginals[which].end());
     return archiverResult[which];
   }
 

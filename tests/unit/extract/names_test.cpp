@@ -63,7 +63,8 @@ TEST(SafeRelativePath, MapsEveryNameInsideTheFolder) {
       {"console.txt", true, NameVerdict::Ok, "console.txt"},
       {"COM10", true, NameVerdict::Ok, "COM10"},
       {"/", true, NameVerdict::Empty, ""},
-      {"C:", true, NameVerdict::Empty, ""},
+      {"C:/", true, NameVerdict::Empty, ""},
+      {"x:", true, NameVerdict::Ok, "x_"},
   };
   for (const PathCase& c : cases) {
     std::string out;

@@ -1,5 +1,6 @@
-// Shared helpers of the extraction tests: archives in memory, a temporary
-// folder and a snapshot of a folder tree (names, kinds, contents).
+// Shared helpers of the extraction tests: archives in memory (the engine's
+// own MemoryInput), a temporary folder and a snapshot of a real folder tree
+// (names, kinds, contents).
 #pragma once
 
 #include <sys/stat.h>
@@ -12,24 +13,11 @@
 #include <sstream>
 #include <string>
 
-#include "extract/reader.h"
+#include "extract/memory_fs.h"
 
 namespace tarvex::extract::testing {
 
-class MemoryInput final : public InputFile {
- public:
-  explicit MemoryInput(std::string data) : data_(std::move(data)) {}
-  std::uint64_t Size() const override { return data_.size(); }
-  std::int64_t ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override {
-    if (offset >= data_.size()) return 0;
-    std::size_t k = std::min<std::size_t>(n, data_.size() - offset);
-    std::memcpy(buffer, data_.data() + offset, k);
-    return static_cast<std::int64_t>(k);
-  }
-
- private:
-  std::string data_;
-};
+using extract::MemoryInput;
 
 class StringSink final : public EntrySink {
  public:

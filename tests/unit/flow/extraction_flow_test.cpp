@@ -78,6 +78,15 @@ TEST_F(Drop, AllFailShowsTheWarningBox) {
   ExpectResumed();
 }
 
+TEST_F(Drop, OriginalsAFailedArchiverKeptAreListedAfterTheFailureText) {
+  p.folder = "D:\\out";
+  p.keptOriginals[Archiver::UnZip] = {"D:\\out\\a.txt.tarvex-original", "D:\\out\\d\\b.txt.tarvex-original"};
+  app.OnDrop(FormId::Main, "b_thaw", {"C:\\a.zip"}, true);
+  EXPECT_EQ(p.messageTexts.back(), kFailure +
+                                       "\r\n\r\n元のファイルを元に戻せなかったため、次の名前で残しています。"
+                                       "\r\nD:\\out\\a.txt.tarvex-original\r\nD:\\out\\d\\b.txt.tarvex-original");
+}
+
 TEST_F(Drop, CancelledPickerKeepsText1AndShowsNothing) {
   p.folder = "D:\\out";
   p.archiverResult[Archiver::UnZip] = 0;
@@ -103,8 +112,8 @@ TEST_F(Drop, DataWithoutFilesIsIgnored) {
 
 TEST_F(Drop, ArchiverThatThrowsCountsAsFailedAndTheFlowEnds) {
   struct Throwing : test::FakePlatform {
-    int CallArchiver(Archiver which, std::string_view cmd, int size) override {
-      FakePlatform::CallArchiver(which, cmd, size);
+    int CallArchiver(Archiver which, std::string_view cmd, int size, std::vector<std::string>& kept) override {
+      FakePlatform::CallArchiver(which, cmd, size, kept);
       if (which == Archiver::UnZip) throw std::runtime_error("broken");
       return which == Archiver::Cab ? 0 : 1;
     }
