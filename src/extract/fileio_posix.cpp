@@ -175,8 +175,8 @@ class PosixFileSystem final : public FileSystem {
   bool GetTime(const std::string& path, FileTime& time) override {
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0) return false;
-    constexpr std::int64_t kEpochDiff = 116444736000000000ll;
-    std::int64_t t = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 10000000 + st.st_mtim.tv_nsec / 100 + kEpochDiff;
+    std::int64_t t = static_cast<std::int64_t>(st.st_mtim.tv_sec) * static_cast<std::int64_t>(kFileTimeTicksPerSecond) +
+                     st.st_mtim.tv_nsec / 100 + static_cast<std::int64_t>(kFileTimeUnixEpoch);
     if (t < 0) return false;
     time = {FileTime::Utc, static_cast<std::uint64_t>(t)};
     return true;
@@ -184,12 +184,10 @@ class PosixFileSystem final : public FileSystem {
   bool SetTime(const std::string& path, const FileTime& time) override {
     struct timespec ts[2];
     if (time.kind == FileTime::Utc) {
-      // FILETIME counts 100 ns from 1601-01-01; the Unix epoch is 11644473600 s later.
-      constexpr std::uint64_t kEpochDiff = 116444736000000000ull;
-      if (time.value < kEpochDiff) return false;
-      std::uint64_t t = time.value - kEpochDiff;
-      ts[1].tv_sec = static_cast<time_t>(t / 10000000ull);
-      ts[1].tv_nsec = static_cast<long>((t % 10000000ull) * 100);
+      if (time.value < kFileTimeUnixEpoch) return false;
+      std::uint64_t t = time.value - kFileTimeUnixEpoch;
+      ts[1].tv_sec = static_cast<time_t>(t / kFileTimeTicksPerSecond);
+      ts[1].tv_nsec = static_cast<long>((t % kFileTimeTicksPerSecond) * 100);
     } else if (time.kind == FileTime::DosLocal) {
       std::uint32_t d = static_cast<std::uint32_t>(time.value >> 16) & 0xFFFF;
       std::uint32_t t = static_cast<std::uint32_t>(time.value) & 0xFFFF;

@@ -7,66 +7,13 @@
 
 #include "extract/cp932.h"
 #include "extract/engine.h"
+#include "extract/utf8.h"
 
 namespace tarvex::extract {
 
 namespace {
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 constexpr char32_t kReplacement = 0xFFFD;
-
-// Copies valid UTF-8 and replaces every byte of an invalid sequence (overlong
-// forms, surrogates, values above U+10FFFF, cut sequences) with U+FFFD.
-std::string SanitiseUtf8(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  std::size_t i = 0;
-  while (i < s.size()) {
-    unsigned char b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80) {
-      out += static_cast<char>(b);
-      ++i;
-      continue;
-    }
-    int len = 0;
-    char32_t c = 0, min = 0;
-    if ((b & 0xE0) == 0xC0) { len = 2; c = b & 0x1F; min = 0x80; }
-    else if ((b & 0xF0) == 0xE0) { len = 3; c = b & 0x0F; min = 0x800; }
-    else if ((b & 0xF8) == 0xF0) { len = 4; c = b & 0x07; min = 0x10000; }
-    bool ok = len > 0 && i + len <= s.size();
-    for (int k = 1; ok && k < len; ++k) {
-      unsigned char t = static_cast<unsigned char>(s[i + k]);
-      if ((t & 0xC0) != 0x80) ok = false;
-      c = (c << 6) | (t & 0x3F);
-    }
-    if (ok && (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
-    if (ok) {
-      out.append(s.substr(i, len));
-      i += len;
-    } else {
-      AppendUtf8(out, kReplacement);
-      ++i;
-    }
-  }
-  return out;
-}
 
 bool IsDeviceName(std::string_view part) {
   // The base name is what comes before the first dot, with trailing spaces
@@ -129,11 +76,11 @@ std::string ToUtf8(std::string_view bytes) {
                static_cast<unsigned char>(bytes[i + 1]) <= 0xFC) {
       int row = b <= 0x9F ? b - 0x81 : b - 0xE0 + 31;
       char32_t c = kDouble[row * 189 + (static_cast<unsigned char>(bytes[i + 1]) - 0x40)];
-      AppendUtf8(out, c ? c : kReplacement);
+      utf8::Append(out, c ? c : kReplacement);
       i += 2;
     } else {
       char32_t c = kSingle[b];
-      AppendUtf8(out, c ? c : kReplacement);
+      utf8::Append(out, c ? c : kReplacement);
       ++i;
     }
   }
@@ -143,7 +90,7 @@ std::string ToUtf8(std::string_view bytes) {
 }  // namespace cp932
 
 std::string DecodeName(std::string_view raw, NameEncoding encoding) {
-  return encoding == NameEncoding::Utf8 ? SanitiseUtf8(raw) : cp932::ToUtf8(raw);
+  return encoding == NameEncoding::Utf8 ? utf8::Sanitise(raw) : cp932::ToUtf8(raw);
 }
 
 NameVerdict SafeRelativePath(std::string_view name, bool backslashIsSeparator, std::string& out) {

@@ -73,8 +73,8 @@ std::wstring SettingsKey(std::string_view app, std::string_view section) {
 class BoxHost : public extract::ExtractHost {
  public:
   extract::OverwriteAnswer AskOverwrite(int count) override {
-    // "展開先に同じ名前のファイルが N 個あります。" CR LF "上書きしますか？"
-    std::wstring text = L"\u5C55\u958B\u5148\u306B\u540C\u3058\u540D\u524D\u306E\u30D5\u30A1\u30A4\u30EB\u304C ";
+    // "解凍先に同じ名前のファイルが N 個あります。" CR LF "上書きしますか？"
+    std::wstring text = L"\u89E3\u51CD\u5148\u306B\u540C\u3058\u540D\u524D\u306E\u30D5\u30A1\u30A4\u30EB\u304C ";
     text += std::to_wstring(count);
     text += L" \u500B\u3042\u308A\u307E\u3059\u3002\r\n\u4E0A\u66F8\u304D\u3057\u307E\u3059\u304B\uFF1F";
     JapaneseDialogFont font;

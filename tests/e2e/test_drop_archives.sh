@@ -77,7 +77,7 @@ e2e_check "only the first of two dropped archives is extracted" same_tree "$F/re
 after_box "the two-file drop"
 
 # Onto an earlier extraction: the overwrite question names the number of existing files.
-question() { crlf "展開先に同じ名前のファイルが $1 個あります。" '上書きしますか？'; }
+question() { crlf "解凍先に同じ名前のファイルが $1 個あります。" '上書きしますか？'; }
 # overwrite_round ANSWER_ID N: drops a.zip onto zipout (whose readme.txt was changed and
 # which holds N of the archive's files) and answers the question.
 overwrite_round() {
