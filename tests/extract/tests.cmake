@@ -47,8 +47,8 @@ set_tests_properties(extract_fuzz_zip_smoke PROPERTIES
 
 # The engine's Win32 file layer under Wine: Japanese names with spaces in the
 # archive path, the folder and the entries; file times; a damaged archive.
-# Needs the Windows build of tarvex_core beside this build (build/win).
-set(TARVEX_WIN_BUILD ${CMAKE_BINARY_DIR}/../win CACHE PATH "The mingw-w64 build with libtarvex_core.a")
+# Needs the Windows build of tarvex_extract beside this build (build/win).
+set(TARVEX_WIN_BUILD ${CMAKE_BINARY_DIR}/../win CACHE PATH "The mingw-w64 build with libtarvex_extract.a")
 add_test(NAME extract_win32_unicode
          COMMAND sh ${TARVEX_EXTRACT_TESTS}/win_unicode.sh ${TARVEX_WIN_BUILD}
                  ${CMAKE_CURRENT_BINARY_DIR}/win_unicode)

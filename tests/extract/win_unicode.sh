@@ -1,5 +1,5 @@
 #!/bin/sh
-# Builds win_unicode_check.exe against the Windows build of tarvex_core and
+# Builds win_unicode_check.exe against the Windows build of tarvex_extract and
 # runs it under Wine: the engine's Win32 file layer with Japanese names.
 #   win_unicode.sh WIN_BUILD_DIR WORK_DIR
 # Exit 77 (a skip for CTest) without the Windows build, mingw-w64 or Wine.
@@ -8,14 +8,14 @@ winbuild=$1 work=$2
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 cxx=x86_64-w64-mingw32-g++-posix
-if [ ! -f "$winbuild/libtarvex_core.a" ] || ! command -v $cxx >/dev/null || ! command -v wine >/dev/null; then
-  echo "no Windows build of tarvex_core at $winbuild, or no mingw-w64/wine: skipped"
+if [ ! -f "$winbuild/libtarvex_extract.a" ] || ! command -v $cxx >/dev/null || ! command -v wine >/dev/null; then
+  echo "no Windows build of tarvex_extract at $winbuild, or no mingw-w64/wine: skipped"
   exit 77
 fi
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 $cxx -std=c++20 -O2 -municode -static -DUNICODE -D_UNICODE -I"$repo/src" \
-     "$here/win_unicode_check.cpp" "$winbuild/libtarvex_core.a" -lz -o "$work/win_unicode_check.exe" || exit 1
+     "$here/win_unicode_check.cpp" "$winbuild/libtarvex_extract.a" -lz -o "$work/win_unicode_check.exe" || exit 1
 
 python3 - "$work/jp.zip" <<'PY'
 import struct, sys, zlib

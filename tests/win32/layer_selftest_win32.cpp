@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "chrome/frame.h"
-#include "extract/extraction_flow.h"
+#include "drop/extraction_flow.h"
 #include "shell/app.h"
 #include "shell/platform_win32.h"
 

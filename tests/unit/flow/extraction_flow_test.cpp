@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "extract/extraction_flow.h"
+#include "drop/extraction_flow.h"
 #include "fake_platform.h"
 #include "shell/app.h"
 

@@ -1,4 +1,4 @@
-#include "extract/extraction_flow.h"
+#include "drop/extraction_flow.h"
 
 #include "shell/app_impl.h"
 #include "ui/model_ops.h"
