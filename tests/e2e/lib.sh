@@ -166,7 +166,8 @@ e2e_setup() {
     E2E_LANG=$lang
     E2E_DESKTOP=$(ls -d "$WINEPREFIX"/drive_c/users/*/Desktop 2>/dev/null | grep -v /Public/ | head -1)
 
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$T/display" 2>"$T/xvfb.log" &
+    # -r: no key repeat, so that a key the X server holds down cannot type into windows
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -r 3>"$T/display" 2>"$T/xvfb.log" &
     XPID=$!
     local i
     for i in $(seq 100); do [ -s "$T/display" ] && break; sleep 0.1; done

@@ -504,16 +504,20 @@ wait_picker() {
     return 1
 }
 # picker_choose NAME: in the open picker, selects the Desktop folder NAME (typed into the
-# tree) and presses OK.
+# tree) and presses OK. The keys go as real input to the picker once it has the focus
+# (Wine hands keys to the foreground window's focus). Not xdotool's --window: it sends
+# a key's press through the X server's input when the window has the focus and through
+# XSendEvent when not, so a Return whose press closed the picker could have its release
+# sent aside; the X server then kept Return down and repeated it into the next box,
+# which closed by itself (the overwrite question answered Yes, the result box gone).
 picker_choose() {
     local xw
     xw=$(wait_window "^$(picker_title)\$" 15) || return 1
+    xdotool windowactivate --sync "$xw" 2>/dev/null
     sleep 0.5
-    xdotool key --window "$xw" shift+Tab 2>/dev/null
-    sleep 0.2
-    xdotool type --window "$xw" --delay 60 "$1" 2>/dev/null
+    xdotool key shift+Tab sleep 0.2 type --delay 60 "$1"
     sleep 0.3
-    xdotool key --window "$xw" Return 2>/dev/null
+    xdotool key Return
     wait_no_window "^$(picker_title)\$" 15
 }
 # picker_cancel: presses Cancel in the open picker.
