@@ -6,7 +6,6 @@ display (needs build/win from scripts/build.sh):
   docs/extracted.png  the success box after a ZIP was dropped on the extract button"""
 import os
 import sys
-import time
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
