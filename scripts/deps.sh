@@ -6,7 +6,7 @@ what=${1:-test}
 
 build_pkgs="cmake ninja-build g++ python3 zlib1g-dev g++-mingw-w64-x86-64-posix libz-mingw-w64-dev"
 run_pkgs="wine wine64 xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales openbox procps"
-test_pkgs="libgtest-dev libx11-dev clang libclang-rt-14-dev zip unzip libarchive-tools gcab jlha-utils cabextract lhasa p7zip-full bc time"
+test_pkgs="libgtest-dev clang libclang-rt-14-dev zip unzip libarchive-tools gcab jlha-utils cabextract lhasa p7zip-full time"
 
 case "$what" in
   build) pkgs="$build_pkgs" ;;

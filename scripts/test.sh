@@ -7,7 +7,4 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh test
 scripts/build.sh all
 cd build/native
-# A GUI test under Wine that fails is run once more before it counts as
-# failed: Wine on a loaded machine now and then drops an X event. Such a
-# retry shows in the log ("Test Failed" followed by a pass).
-ctest --output-on-failure --timeout 900 -j "$(nproc)" --repeat until-pass:2
+ctest --output-on-failure --timeout 900 -j "$(nproc)"

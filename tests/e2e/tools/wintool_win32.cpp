@@ -1,168 +1,104 @@
-// wintool: a small console program that the end-to-end tests run under Wine to
-// look at and poke the program's windows from outside (positions, styles,
-// topmost flag, visibility, texts of dialogs) and to send close requests.
-// Every line it prints is UTF-8, so Japanese window texts compare byte for byte.
+// wintool: a console program that the end-to-end tests run inside the test's
+// Wine prefix to see the program's windows as Windows sees them, and to post
+// messages to them. Each window is printed as one JSON line (UTF-8).
 //
-//   wintool list                      every top-level window
-//   wintool find TITLE                top-level windows whose text is exactly TITLE
-//   wintool children TITLE            child windows of the first match
-//   wintool post TITLE MSG [W [L]]    PostMessageW to the first match (numbers: decimal or 0x..)
-//   wintool close TITLE               PostMessageW(WM_CLOSE)
-//   wintool owned TITLE               top-level windows owned by the first match (any class)
-//   wintool rect|style|exstyle|topmost|visible|text|pid TITLE   one value of the first match
-//
-// TITLE may also be a window handle written as hwnd:0x1234.
-// Exit status: 0 on success, 1 when no window matches, 2 on bad usage.
+//   wintool list                 every top-level window
+//   wintool children HWND        the child windows of HWND (with their control ids)
+//   wintool post HWND MSG [W [L]]   PostMessageW (numbers: decimal or 0x..)
+//   wintool mem                  "<total bytes> <available bytes>" (GlobalMemoryStatusEx)
+//   wintool idle                 a do-nothing window "IdleWin" of the gadget's size,
+//                                the baseline of the CPU and memory benchmark
 #include <windows.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <string>
-#include <vector>
 
 namespace {
 
-void out(const std::wstring& w) {
-    std::string s;
-    if (!w.empty()) {
-        int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-        s.resize(static_cast<size_t>(n));
-        WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+std::string Json(const std::wstring& w) {
+  std::string u(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr)), 0);
+  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, u.data(), static_cast<int>(u.size()), nullptr, nullptr);
+  std::string s = "\"";
+  for (char c : u.substr(0, u.size() - 1)) {
+    if (c == '"' || c == '\\') {
+      s += '\\';
+      s += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char e[8];
+      std::snprintf(e, sizeof e, "\\u%04x", c);
+      s += e;
+    } else {
+      s += c;
     }
-    s += "\n";
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &written, nullptr);
+  }
+  return s + "\"";
 }
 
-std::wstring fmt(const wchar_t* f, ...) {
-    wchar_t buf[1024];
-    va_list ap;
-    va_start(ap, f);
-    _vsnwprintf(buf, 1023, f, ap);
-    va_end(ap);
-    buf[1023] = 0;
-    return buf;
+BOOL CALLBACK Print(HWND h, LPARAM) {
+  wchar_t text[2048] = L"", cls[256] = L"";
+  GetWindowTextW(h, text, 2048);  // from another process: the stored text, no message sent
+  GetClassNameW(h, cls, 256);
+  RECT r{};
+  GetWindowRect(h, &r);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  const LONG_PTR ex = GetWindowLongPtrW(h, GWL_EXSTYLE);
+  std::printf(
+      "{\"hwnd\":%llu,\"pid\":%lu,\"owner\":%llu,\"id\":%d,\"rect\":[%ld,%ld,%ld,%ld],\"topmost\":%d,"
+      "\"visible\":%d,\"hung\":%d,\"foreground\":%d,\"class\":%s,\"text\":%s}\n",
+      static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(h)), static_cast<unsigned long>(pid),
+      static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(GetWindow(h, GW_OWNER))), GetDlgCtrlID(h),
+      r.left, r.top, r.right - r.left, r.bottom - r.top, (ex & WS_EX_TOPMOST) ? 1 : 0, IsWindowVisible(h) ? 1 : 0,
+      IsHungAppWindow(h) ? 1 : 0, GetForegroundWindow() == h ? 1 : 0, Json(cls).c_str(), Json(text).c_str());
+  return TRUE;
 }
 
-std::wstring text_of(HWND h) {
-    wchar_t buf[2048];
-    int n = GetWindowTextW(h, buf, 2048);
-    return std::wstring(buf, n > 0 ? static_cast<size_t>(n) : 0);
+ULONG_PTR Number(const wchar_t* s) { return static_cast<ULONG_PTR>(wcstoull(s, nullptr, 0)); }
+HWND Handle(const wchar_t* s) { return reinterpret_cast<HWND>(Number(s)); }
+
+LRESULT CALLBACK IdleProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcW(h, m, w, l);
 }
 
-std::wstring class_of(HWND h) {
-    wchar_t buf[256];
-    int n = GetClassNameW(h, buf, 256);
-    return std::wstring(buf, n > 0 ? static_cast<size_t>(n) : 0);
+int Idle() {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = IdleProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hbrBackground = CreateSolidBrush(RGB(162, 181, 255));
+  wc.lpszClassName = L"IdleWinClass";
+  if (!RegisterClassW(&wc)) return 1;
+  HWND h = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"IdleWin", WS_POPUP | WS_VISIBLE, 400, 300, 191, 95,
+                           nullptr, nullptr, wc.hInstance, nullptr);
+  MSG msg;
+  while (h && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+  return h ? 0 : 1;
 }
-
-std::wstring describe(HWND h, bool child) {
-    RECT r{};
-    GetWindowRect(h, &r);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(h, &pid);
-    LONG_PTR st = GetWindowLongPtrW(h, GWL_STYLE);
-    LONG_PTR ex = GetWindowLongPtrW(h, GWL_EXSTYLE);
-    std::wstring s = fmt(L"hwnd=0x%llx pid=%lu", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(h)),
-                         static_cast<unsigned long>(pid));
-    if (child) s += fmt(L" id=%ld", static_cast<long>(GetDlgCtrlID(h)));
-    s += fmt(L" rect=%ld,%ld,%ld,%ld style=0x%08lx exstyle=0x%08lx topmost=%d visible=%d", r.left, r.top,
-             r.right - r.left, r.bottom - r.top, static_cast<unsigned long>(st), static_cast<unsigned long>(ex),
-             (ex & WS_EX_TOPMOST) ? 1 : 0, IsWindowVisible(h) ? 1 : 0);
-    s += L" class=" + class_of(h) + L" text=" + text_of(h);
-    return s;
-}
-
-struct FindCtx {
-    std::wstring title;
-    bool all;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK enum_top(HWND h, LPARAM lp) {
-    auto* c = reinterpret_cast<FindCtx*>(lp);
-    if (c->all || text_of(h) == c->title) c->found.push_back(h);
-    return TRUE;
-}
-
-BOOL CALLBACK enum_child(HWND h, LPARAM lp) {
-    reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
-    return TRUE;
-}
-
-std::vector<HWND> find_windows(const std::wstring& title) {
-    if (title.rfind(L"hwnd:", 0) == 0) {
-        HWND h = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(wcstoull(title.c_str() + 5, nullptr, 0)));
-        if (IsWindow(h)) return {h};
-        return {};
-    }
-    FindCtx c{title, false, {}};
-    EnumWindows(enum_top, reinterpret_cast<LPARAM>(&c));
-    return c.found;
-}
-
-ULONG_PTR number(const wchar_t* s) { return static_cast<ULONG_PTR>(wcstoll(s, nullptr, 0)); }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 2) {
-        out(L"usage: wintool list | find|children|close|rect|style|exstyle|topmost|visible|text|pid TITLE | post TITLE MSG [W [L]]");
-        return 2;
-    }
-    std::wstring cmd = argv[1];
-    if (cmd == L"list") {
-        FindCtx c{L"", true, {}};
-        EnumWindows(enum_top, reinterpret_cast<LPARAM>(&c));
-        for (HWND h : c.found) out(describe(h, false));
-        return 0;
-    }
-    if (argc < 3) return 2;
-    std::vector<HWND> wins = find_windows(argv[2]);
-    if (wins.empty()) {
-        fwprintf(stderr, L"wintool: no window\n");
-        return 1;
-    }
-    HWND h = wins.front();
-    if (cmd == L"find") {
-        for (HWND w : wins) out(describe(w, false));
-    } else if (cmd == L"children") {
-        std::vector<HWND> kids;
-        EnumChildWindows(h, enum_child, reinterpret_cast<LPARAM>(&kids));
-        for (HWND k : kids) out(describe(k, true));
-    } else if (cmd == L"owned") {
-        FindCtx all{L"", true, {}};
-        EnumWindows(enum_top, reinterpret_cast<LPARAM>(&all));
-        for (HWND w : all.found)
-            if (GetWindow(w, GW_OWNER) == h) out(describe(w, false));
-    } else if (cmd == L"close") {
-        return PostMessageW(h, WM_CLOSE, 0, 0) ? 0 : 1;
-    } else if (cmd == L"post") {
-        if (argc < 4) return 2;
-        UINT msg = static_cast<UINT>(number(argv[3]));
-        WPARAM w = argc > 4 ? static_cast<WPARAM>(number(argv[4])) : 0;
-        LPARAM l = argc > 5 ? static_cast<LPARAM>(number(argv[5])) : 0;
-        return PostMessageW(h, msg, w, l) ? 0 : 1;
-    } else if (cmd == L"rect") {
-        RECT r{};
-        GetWindowRect(h, &r);
-        out(fmt(L"%ld %ld %ld %ld", r.left, r.top, r.right - r.left, r.bottom - r.top));
-    } else if (cmd == L"style") {
-        out(fmt(L"0x%08lx", static_cast<unsigned long>(GetWindowLongPtrW(h, GWL_STYLE))));
-    } else if (cmd == L"exstyle") {
-        out(fmt(L"0x%08lx", static_cast<unsigned long>(GetWindowLongPtrW(h, GWL_EXSTYLE))));
-    } else if (cmd == L"topmost") {
-        out((GetWindowLongPtrW(h, GWL_EXSTYLE) & WS_EX_TOPMOST) ? L"1" : L"0");
-    } else if (cmd == L"visible") {
-        out(IsWindowVisible(h) ? L"1" : L"0");
-    } else if (cmd == L"text") {
-        out(text_of(h));
-    } else if (cmd == L"pid") {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(h, &pid);
-        out(fmt(L"%lu", static_cast<unsigned long>(pid)));
-    } else {
-        return 2;
-    }
+  const std::wstring cmd = argc > 1 ? argv[1] : L"";
+  if (cmd == L"list") return EnumWindows(Print, 0) ? 0 : 1;
+  if (cmd == L"children" && argc > 2) {
+    if (!IsWindow(Handle(argv[2]))) return 1;
+    EnumChildWindows(Handle(argv[2]), Print, 0);
     return 0;
+  }
+  if (cmd == L"post" && argc > 3)
+    return PostMessageW(Handle(argv[2]), static_cast<UINT>(Number(argv[3])), argc > 4 ? Number(argv[4]) : 0,
+                        argc > 5 ? static_cast<LPARAM>(Number(argv[5])) : 0)
+               ? 0
+               : 1;
+  if (cmd == L"mem") {
+    MEMORYSTATUSEX ms{};
+    ms.dwLength = sizeof ms;
+    if (!GlobalMemoryStatusEx(&ms)) return 1;
+    std::printf("%llu %llu\n", ms.ullTotalPhys, ms.ullAvailPhys);
+    return 0;
+  }
+  if (cmd == L"idle") return Idle();
+  std::fputs("usage: wintool list | children HWND | post HWND MSG [W [L]] | mem | idle\n", stderr);
+  return 2;
 }

@@ -1,0 +1,41 @@
+#!/usr/bin/env python3
+"""The digits against the truth taken in the same second: month/day and hour:minute of
+the local clock (a minute may roll over between the readings around a picture), under
+Wine's own Japanese formats and under the C locale's (no format is set in the prefix:
+the readout shows the true time whatever the user's formats); the total memory as
+Windows reports it, in KB while that has at most seven digits, else in MB (1024 KB),
+rounded down; the free memory in the same unit, within 5 % of the total of what Windows
+reports at that moment, and not above the total."""
+import re
+import time
+
+from e2e import C, JA, Session
+
+
+def cells(n):  # the seven memory cells with the fixed dot, e.g. 0523.760
+    s = "%07d" % min(n, 9999999)
+    return s[:4] + "." + s[4:]
+
+
+with Session() as s:
+    total = s.must("memory figures from Windows", s.memstat()[0])
+    unit, name = (1, "KB") if total // 1024 <= 9999999 else (1024, "MB")
+    total //= 1024 * unit
+    for lang, samples in ((JA, 3), (C, 1)):
+        g = s.start(lang=lang, Top=1500, Left=1500, Act=0)
+        s.pause(1)  # the free memory is first drawn 200 ms after the settle step
+        for i in range(samples):
+            before = time.strftime("%m/%d %H:%M")
+            img = g.shot()
+            after = time.strftime("%m/%d %H:%M")
+            free = s.memstat()[1] // 1024 // unit
+            date, clock, shown_total, shown_free = img.digits()
+            what = "%s, sample %d: " % (lang, i + 1)
+            s.check(what + "date and time %s %s (clock %s .. %s)" % (date, clock, before, after),
+                    date + " " + clock in (before, after))
+            s.expect(what + "total memory in " + name, cells(total), shown_total)
+            n = int(shown_free.replace(".", "")) if re.fullmatch(r"\d{4}\.\d{3}", shown_free) else None
+            s.check(what + "free memory %s near %d %s and not above the total" % (shown_free, free, name),
+                    n is not None and abs(n - free) <= total // 20 and n <= total)
+            s.pause(1.5)
+        g.close()
