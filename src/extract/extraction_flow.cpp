@@ -23,7 +23,8 @@ std::string BuildArchiverCommand(std::string_view option, std::string_view archi
 
 void App::Impl::b_thaw_Click() {
   PauseReadouts();
-  p.MessageBox(FormId::Main, extract::kHelpText, kCaption, MsgIcon::Information, MsgButtons::Ok);
+  p.dialogs().MessageBox(FormId::Main, extract::kHelpText, kCaption, MsgIcon::Information,
+                         MsgButtons::Ok);
   ResumeReadouts();
 }
 
@@ -32,7 +33,8 @@ void App::Impl::b_thaw_OLEDragDrop(const std::vector<std::string>& paths, bool h
   // Data without a file (or with an empty list) has nothing to extract: it
   // is ignored before a folder is asked for.
   if (hasFileList && !paths.empty() && !paths.front().empty()) {
-    const std::optional<std::string> picked = p.BrowseForFolder(FormId::Main, extract::kPickerTitle);
+    const std::optional<std::string> picked =
+        p.dialogs().BrowseForFolder(FormId::Main, extract::kPickerTitle);
     const std::string folder = picked.value_or(std::string());
     if (!folder.empty() && !closed) {
       SetInfo(kInfoExtracting);
@@ -56,11 +58,11 @@ void App::Impl::b_thaw_OLEDragDrop(const std::vector<std::string>& paths, bool h
       if (closed)
         return;
       if (ok)
-        p.MessageBox(FormId::Main, std::string(extract::kSuccessText) + folder, kCaption,
-                     MsgIcon::Information, MsgButtons::Ok);
+        p.dialogs().MessageBox(FormId::Main, std::string(extract::kSuccessText) + folder,
+                               kCaption, MsgIcon::Information, MsgButtons::Ok);
       else
-        p.MessageBox(FormId::Main, extract::kFailureText, kCaption, MsgIcon::Warning,
-                     MsgButtons::Ok);
+        p.dialogs().MessageBox(FormId::Main, extract::kFailureText, kCaption, MsgIcon::Warning,
+                               MsgButtons::Ok);
     }
   }
   SetInfo("");

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "chrome/subclass.h"
-#include "chrome/tooltips.h"
 #include "readouts/memory_meter.h"
 #include "shell/app.h"
 #include "shell/settings_store.h"
+#include "ui/element_names.h"
 #include "ui/elements.h"
 
 namespace tarvex {
@@ -35,7 +35,6 @@ struct App::Impl {
   std::unique_ptr<ui::Form> care;  // the settings window, while loaded
   SettingsStore store;
   readouts::MemoryMeter meter;
-  chrome::TooltipHandles tips{};
   chrome::basSubclass registry;
   std::shared_ptr<chrome::CSubclass> clsSubclass;
 
@@ -50,7 +49,6 @@ struct App::Impl {
   bool careShown = false;
   // The check box value of a settings window unloaded before shutdown.
   std::optional<int> carriedActc;
-  std::optional<chrome::NotifyHeader> lastNotify;
 
   // ---- helpers ----
   ui::Form* FormOf(FormId id);

@@ -3,6 +3,7 @@
 // local time, the tray, tooltips, the message hook, the window drag, message
 // boxes, the folder picker and the archivers.
 #include <windows.h>
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -85,7 +86,7 @@ class BoxHost : public extract::ExtractHost {
   }
 };
 
-class Win32Platform final : public Platform {
+class Win32Platform final : public Platform, public Dialogs {
  public:
   std::string GetSetting(std::string_view app, std::string_view section, std::string_view key,
                          std::string_view def) override {
@@ -120,13 +121,10 @@ class Win32Platform final : public Platform {
   }
 
   Handle WindowHandle(FormId form) override { return ToHandle(Window(form).hwnd); }
-  Handle ElementHandle(FormId form, std::string_view element) override {
-    return ToHandle(ElementWindow(form, element));
-  }
   void MoveWindowPx(FormId form, int leftPx, int topPx) override { MoveFormWindow(form, leftPx, topPx); }
 
-  void SetTopmost(FormId form, int x, int y) override {
-    if (HWND h = Window(form).hwnd) SetWindowPos(h, HWND_TOPMOST, x, y, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
+  void SetTopmost(FormId form) override {
+    if (HWND h = Window(form).hwnd) SetWindowPos(h, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
   }
   void ClearWindowRegion(FormId form) override {
     if (HWND h = Window(form).hwnd) SetWindowRgn(h, nullptr, TRUE);
@@ -172,27 +170,24 @@ class Win32Platform final : public Platform {
   void TrayShow() override { TrayAdd(); }
   void TrayRemove() override { TrayDelete(); }
 
-  Handle CreateTooltipWindow(Handle owner, std::uint32_t style) override {
-    return ToHandle(CreateTooltip(H(owner), style));
+  void AddBalloonTip(FormId form, const chrome::BalloonTip& tip) override {
+    HWND owner = Window(form).hwnd;
+    HWND window = CreateTooltip(owner, TTS_ALWAYSTIP | TTS_BALLOON);
+    if (!window) return;
+    tips_.push_back(window);
+    TooltipMaxWidth(window, 1000);
+    TooltipColors(window, true, ToColorRef(tip.backColor));
+    TooltipColors(window, false, ToColorRef(tip.textColor));
+    TooltipTitle(window, TTI_INFO, tip.title);
+    win32::TooltipAddTool(window, TTF_IDISHWND | TTF_SUBCLASS, owner,
+                          reinterpret_cast<UINT_PTR>(ElementWindow(form, tip.button)), tip.body);
   }
-  void TooltipSetMaxWidth(Handle tip, int width) override {
-    if (tip) TooltipMaxWidth(H(tip), width);
+  void RemoveBalloonTips(FormId) override {
+    for (HWND t : tips_)
+      if (IsWindow(t)) DestroyWindow(t);
+    tips_.clear();
   }
-  void TooltipSetBkColor(Handle tip, std::uint32_t colorref) override {
-    if (tip) TooltipColors(H(tip), true, colorref);
-  }
-  void TooltipSetTextColor(Handle tip, std::uint32_t colorref) override {
-    if (tip) TooltipColors(H(tip), false, colorref);
-  }
-  void TooltipSetTitle(Handle tip, int icon, std::string_view title) override {
-    if (tip) TooltipTitle(H(tip), icon, title);
-  }
-  void TooltipAddTool(Handle tip, std::uint32_t flags, Handle owner, Handle toolId, std::string_view text) override {
-    if (tip) win32::TooltipAddTool(H(tip), flags, H(owner), static_cast<UINT_PTR>(toolId), text);
-  }
-  void DestroyWindowHandle(Handle window) override {
-    if (window && IsWindow(H(window))) DestroyWindow(H(window));
-  }
+  Dialogs& dialogs() override { return *this; }
 
   Proc SetWindowProc(Handle window, Proc proc) override {
     return static_cast<Proc>(ExchangeWindowProc(H(window), static_cast<LONG_PTR>(proc)));
@@ -204,8 +199,8 @@ class Win32Platform final : public Platform {
   }
   Proc SubclassProcAddress() override { return static_cast<Proc>(RoutingProcAddress()); }
 
-  void ReleaseMouseCapture() override { ReleaseCapture(); }
-  void SendCaptionDrag(FormId form) override {
+  void DragWindow(FormId form) override {
+    ReleaseCapture();
     StartCaptionDrag(form);
   }
 
@@ -264,6 +259,9 @@ class Win32Platform final : public Platform {
     }
     return -1;
   }
+
+ private:
+  std::vector<HWND> tips_;
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <windowsx.h>
+#undef SubclassWindow  // a windowsx.h macro; basSubclass has a method of that name
 
 #include <algorithm>
 #include <cmath>

@@ -287,7 +287,7 @@ void TestMessageBox(const std::string& text) {
   g_markAtDestroy = false;
   // Installed before the program's own hook, so it runs after it.
   HHOOK watch = SetWindowsHookExW(WH_CBT, WatchBoxDestroy, nullptr, GetCurrentThreadId());
-  const MsgResult r = p->MessageBox(FormId::Main, text, "TarvexSelfTestBox", MsgIcon::Question, MsgButtons::YesNoCancel);
+  const MsgResult r = p->dialogs().MessageBox(FormId::Main, text, "TarvexSelfTestBox", MsgIcon::Question, MsgButtons::YesNoCancel);
   UnhookWindowsHookEx(watch);
   closer.join();
   CHECK(r == MsgResult::No);
@@ -382,8 +382,7 @@ void TestGadgetWindow() {
   CHECK(GetWindowLongPtrW(thaw, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
   CHECK(!(GetWindowLongPtrW(close, GWL_EXSTYLE) & WS_EX_ACCEPTFILES));
   CHECK(!(GetWindowLongPtrW(ElementWindow(FormId::Main, "Picture2"), GWL_EXSTYLE) & WS_EX_ACCEPTFILES));
-  CHECK(platform->ElementHandle(FormId::Main, "b_thaw") == reinterpret_cast<Handle>(thaw));
-  CHECK(platform->ElementHandle(FormId::Main, "info") == 0);  // windowless
+  CHECK(ElementWindow(FormId::Main, "info") == nullptr);  // windowless
 
   // The hook is in place: the window's procedure is the routing procedure.
   CHECK(GetWindowLongPtrW(main, GWLP_WNDPROC) == RoutingProcAddress());
