@@ -42,8 +42,6 @@ class FakePlatform : public Platform, public Dialogs {
   std::optional<std::string> folder;  // folder picker answer
   std::map<Archiver, int> archiverResult = {{Archiver::UnZip, 1}, {Archiver::Cab, 1},
                                             {Archiver::Unlha, 1}};
-  MsgResult messageAnswer = MsgResult::Ok;
-  Handle mainHandle = 0x1000;
   Proc subclassProc = 0xC0DE;
   std::map<Handle, Proc> windowProcs = {{0x1000, 0xAAAA}};
   std::map<Proc, std::function<LResult(Handle, std::uint32_t, std::uintptr_t, std::intptr_t)>>
@@ -56,7 +54,6 @@ class FakePlatform : public Platform, public Dialogs {
   // ---- the record ----
   std::vector<std::string> calls;
   std::vector<std::string> messageTexts;
-  std::vector<chrome::BalloonTip> tips;  // balloons added, in order
 
   void Clear() { calls.clear(); }
   // Calls matching any of the prefixes, in order.
@@ -72,12 +69,6 @@ class FakePlatform : public Platform, public Dialogs {
   }
   std::vector<std::string> Only(std::string_view prefix) const { return Only({prefix}); }
   std::size_t Count(std::string_view prefix) const { return Only(prefix).size(); }
-  // Position of the first call starting with prefix, or -1.
-  int IndexOf(std::string_view prefix) const {
-    for (std::size_t i = 0; i < calls.size(); ++i)
-      if (std::string_view(calls[i]).substr(0, prefix.size()) == prefix) return int(i);
-    return -1;
-  }
 
   // ---- Platform ----
   std::string GetSetting(std::string_view app, std::string_view section, std::string_view key,
@@ -91,7 +82,7 @@ class FakePlatform : public Platform, public Dialogs {
     Rec("SaveSetting", app, section, key, value);
     settings[std::string(key)] = std::string(value);
   }
-  Handle WindowHandle(FormId form) override { return form == FormId::Main ? mainHandle : 0; }
+  Handle WindowHandle(FormId form) override { return form == FormId::Main ? 0x1000 : 0; }
   void MoveWindowPx(FormId form, int leftPx, int topPx) override {
     Rec("MoveWindowPx", FormName(form), leftPx, topPx);
   }
@@ -131,7 +122,6 @@ class FakePlatform : public Platform, public Dialogs {
   void TrayRemove() override { Rec("TrayRemove"); }
   void AddBalloonTip(FormId form, const chrome::BalloonTip& tip) override {
     Rec("AddBalloonTip", FormName(form), tip.button);
-    tips.push_back(tip);
   }
   void RemoveBalloonTips(FormId form) override { Rec("RemoveBalloonTips", FormName(form)); }
   Proc SetWindowProc(Handle window, Proc proc) override {
@@ -161,20 +151,19 @@ class FakePlatform : public Platform, public Dialogs {
         buttons == MsgButtons::Ok ? "Ok" : "YesNoCancel");
     messageTexts.emplace_back(text);
     if (onMessageBox) onMessageBox(text);
-    return messageAnswer;
+    return MsgResult::Ok;
   }
   std::optional<std::string> BrowseForFolder(FormId owner, std::string_view title) override {
     Rec("BrowseForFolder", FormName(owner), title);
     return folder;
   }
 
+ private:
   static std::string Hex(std::uint64_t v) {
     std::ostringstream o;
     o << "0x" << std::hex << v;
     return o.str();
   }
-
- private:
   template <typename... A>
   void Rec(std::string_view name, const A&... args) {
     std::ostringstream o;
