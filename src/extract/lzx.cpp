@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <vector>
 
 #include "extract/bit_reader.h"
 #include "extract/huffman.h"
