@@ -235,6 +235,26 @@ TEST(CabReader, DamagedBlocksAreCorrupt) {
   EXPECT_EQ(ExtractInMemory(s).status, Status::Corrupt);
 }
 
+// Buffers and windows are sized by the blocks that Open walked: a block
+// that claims more once the file has changed (a download still being
+// written) is damage, never a write past them.
+TEST(CabReader, BlocksThatGrowAfterOpenAreCorrupt) {
+  CabSpec spec;
+  spec.checksums = false;
+  spec.AddFiles(0, {{"a", Pattern(100, 1)}});
+  spec.AddFiles(1, {{"unused", Pattern(5000, 2)}});
+  spec.files.pop_back();  // folder 1 is not walked: its bytes only give room
+  Bytes cab = spec.Build();
+  tarvex::extract::MemoryInput file(cab.data(), cab.size());
+  CabReader reader;
+  ASSERT_EQ(reader.Open(file), Status::Ok);
+  const std::size_t block = cab[36] | (cab[37] << 8);
+  Put16(cab, block + 4, 3000);
+  Put16(cab, block + 6, 3000);
+  CollectSink sink;
+  EXPECT_EQ(reader.ExtractAll([&](std::size_t) { return &sink; }), Status::Corrupt);
+}
+
 TEST(CabReader, RefusingSinkAborts) {
   CabSpec spec;
   spec.AddFiles(0, {{"a", Pattern(5000, 1)}});
