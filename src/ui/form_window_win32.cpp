@@ -49,21 +49,19 @@ FormWindow::FormWindow(ui::FormEvents& events, Resources& resources, FormId id)
 FormWindow::~FormWindow() { Destroy(); }
 
 WindowClasses FormWindow::RegisterClasses(const Resources& resources) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = FormProc;
-  wc.hInstance = resources.instance();
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = kFormClass;
-  wc.hIcon = resources.appIconLarge();
-  wc.hIconSm = resources.appIconSmall();
-  WNDCLASSEXW pc{};
-  pc.cbSize = sizeof pc;
-  pc.lpfnWndProc = PictureBoxProc;
-  pc.hInstance = resources.instance();
-  pc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  pc.lpszClassName = kPictureClass;
-  return WindowClasses{WindowClass(wc), WindowClass(pc)};
+  const auto classOf = [&](WNDPROC proc, const wchar_t* name) {
+    WNDCLASSEXW c{};
+    c.cbSize = sizeof c;
+    c.lpfnWndProc = proc;
+    c.hInstance = resources.instance();
+    c.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    c.lpszClassName = name;
+    return c;
+  };
+  WNDCLASSEXW form = classOf(FormProc, kFormClass);
+  form.hIcon = resources.appIconLarge();
+  form.hIconSm = resources.appIconSmall();
+  return WindowClasses{WindowClass(form), WindowClass(classOf(PictureBoxProc, kPictureClass))};
 }
 
 FormWindow* FormWindow::FromHandle(HWND window) {

@@ -58,15 +58,7 @@ void ElementPainter::PaintLabel(HDC dc, const ui::Element& e) {
 
 RECT ElementPainter::Area(const ui::Element& e) {
   switch (e.kind) {
-    case ui::Kind::Image: {
-      RECT r = scale_.Rect(e);
-      SIZE s;
-      if (!e.stretch && pictures_.Size(e.picture, s)) {
-        r.right = r.left + s.cx;
-        r.bottom = r.top + s.cy;
-      }
-      return r;
-    }
+    case ui::Kind::Image: return PictureRect(e, !e.stretch);
     case ui::Kind::Label: return LabelTextRect(e);
     case ui::Kind::Line: {
       const int w = std::max(1, e.lineWidth);
@@ -78,10 +70,12 @@ RECT ElementPainter::Area(const ui::Element& e) {
   }
 }
 
-RECT ElementPainter::PictureBoxRect(const ui::Element& e) {
+RECT ElementPainter::PictureBoxRect(const ui::Element& e) { return PictureRect(e, !e.border); }
+
+RECT ElementPainter::PictureRect(const ui::Element& e, bool natural) {
   RECT r = scale_.Rect(e);
   SIZE s;
-  if (!e.border && pictures_.Size(e.picture, s)) {
+  if (natural && pictures_.Size(e.picture, s)) {
     r.right = r.left + s.cx;
     r.bottom = r.top + s.cy;
   }

@@ -40,6 +40,9 @@ class ElementPainter {
 
  private:
   RECT LabelTextRect(const ui::Element& e);
+  // The element's design rectangle, or its picture's natural size at the
+  // same top-left when natural is true and the picture is known.
+  RECT PictureRect(const ui::Element& e, bool natural);
   void PaintLine(HDC dc, const ui::Element& e);
   void PaintLabel(HDC dc, const ui::Element& e);
 
