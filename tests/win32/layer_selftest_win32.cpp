@@ -283,20 +283,11 @@ void TestGadgetWindow(Resources& res) {
   CHECK(main != nullptr);
   if (!main) return;
 
-  // The window: borderless popup, tool window, 191 x 95, no drops on it.
-  RECT cr;
-  GetClientRect(main, &cr);
-  CHECK(cr.right == 191 && cr.bottom == 95);
+  // Not in the taskbar, no drops on the window itself (its place, size and
+  // caption are checked from outside by the end-to-end tests).
   RECT wr;
-  GetWindowRect(main, &wr);
-  CHECK(wr.left == 200 && wr.top == 100 && wr.right - wr.left == 191);
-  const LONG_PTR style = GetWindowLongPtrW(main, GWL_STYLE);
   const LONG_PTR ex = GetWindowLongPtrW(main, GWL_EXSTYLE);
-  CHECK((style & WS_POPUP) && !(style & WS_CAPTION) && !(style & WS_THICKFRAME));
   CHECK((ex & WS_EX_TOOLWINDOW) && !(ex & WS_EX_ACCEPTFILES) && !(ex & WS_EX_APPWINDOW));
-  wchar_t caption[16];
-  GetWindowTextW(main, caption, 16);
-  CHECK(std::wstring(caption) == L"Tarvex");
 
   HWND close = mainWindow.Child(names::kBClose);
   HWND hide = mainWindow.Child(names::kBHide);
