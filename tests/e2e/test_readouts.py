@@ -29,7 +29,7 @@ with Session(lang=C) as s:
     unit, name = (1, "KB") if total // 1024 <= 9999999 else (1024, "MB")
     total //= 1024 * unit
     shapes = {}
-    for lang, samples in ((JA, 3), (C, 1)):
+    for lang, samples in ((C, 1), (JA, 3)):
         g = s.start(settle=False, lang=lang, Top=None, Left=None, Act=None)
         early, moved = g.first_second()
         s.must("a picture of the first second under " + lang, early and moved)
