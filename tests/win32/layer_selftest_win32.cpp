@@ -1,8 +1,8 @@
 // Self-test of the Win32 layer, run under Wine (or Windows) with a display:
-// painting of the windowless elements pixel by pixel, hit-testing, text and
-// unit conversions, the registry store, and the real gadget window driven by
-// window messages (child window sizes, drop acceptance, capture, clicks,
-// hide and tray restore, timers, tooltips, the message hook, close and save).
+// what the end-to-end tests cannot see from outside. Painting details of the
+// windowless elements, text conversion, the registry store, message boxes,
+// and the real gadget window driven by window messages (capture loss, tray
+// messages, the hand pointer, where mouse moves store the place, the hook).
 // Prints one line per failed check and exits non-zero when any failed.
 #include "ui/handles_win32.h"
 
@@ -95,18 +95,11 @@ struct Painting {
 };
 
 void TestConversions() {
-  CHECK(ui::TwipsToPx(2865) == 191);
-  CHECK(ui::TwipsToPx(1425) == 95);
-  CHECK(ui::TwipsToPx(-50000) == -3333);
-  CHECK(ui::TwipsToPx(7) == 0 && ui::TwipsToPx(8) == 1);
-  CHECK(ToColorRef(ui::Rgb(56, 112, 168)) == 0x00A87038);
+  // Five characters, a space, one character outside the BMP (two units), a space, "a".
   const std::string ja = "\xE5\xB8\xB8\xE3\x81\xAB\xE6\x9C\x80\xE5\x89\x8D\xE9\x9D\xA2 \xF0\x9F\x98\x80 a";
   const std::wstring w = Widen(ja);
-  // Five characters, a space, one character outside the BMP (two units), a space, "a".
-  CHECK(w.size() == 10);
   CHECK(w.size() == 10 && w[0] == 0x5E38 && w[6] == 0xD83D && w[7] == 0xDE00 && w[9] == L'a');
   CHECK(Narrow(w) == ja);
-  CHECK(Widen("").empty() && Narrow(L"").empty());
 }
 
 void TestPaintMain(Resources& res) {
@@ -116,23 +109,7 @@ void TestPaintMain(Resources& res) {
   Canvas c(191, 95);
   Painting painting(res);
   painting.Paint(c, form);
-  // The bevel along all four edges: outer ring light top/left, dark bottom/right.
-  CHECK_PIXEL(c, 0, 0, 0xD2DAFF);
-  CHECK_PIXEL(c, 1, 1, 0xB3C1FF);
-  CHECK_PIXEL(c, 100, 0, 0xD2DAFF);
-  CHECK_PIXEL(c, 100, 1, 0xB3C1FF);
-  CHECK_PIXEL(c, 189, 0, 0xD2DAFF);
-  CHECK_PIXEL(c, 190, 0, 0x6886FF);
-  CHECK_PIXEL(c, 189, 1, 0x8EA5FF);
-  CHECK_PIXEL(c, 0, 50, 0xD2DAFF);
-  CHECK_PIXEL(c, 1, 50, 0xB3C1FF);
-  CHECK_PIXEL(c, 190, 50, 0x6886FF);
-  CHECK_PIXEL(c, 189, 50, 0x8EA5FF);
-  CHECK_PIXEL(c, 0, 93, 0xD2DAFF);
-  CHECK_PIXEL(c, 0, 94, 0x6886FF);
-  CHECK_PIXEL(c, 100, 93, 0x8EA5FF);
-  CHECK_PIXEL(c, 100, 94, 0x6886FF);
-  CHECK_PIXEL(c, 190, 94, 0x6886FF);
+  // (The frame's bevel is checked on the screen by the end-to-end tests.)
   // Body colour between the panels and the status bar.
   CHECK_PIXEL(c, 50, 70, 0xA2B5FF);
   // The etched separator: grey stroke of width 2 and the white stroke over it.
@@ -155,15 +132,6 @@ void TestPaintMain(Resources& res) {
   CHECK(lit > 60);
   CHECK(other == 0);
 
-  // An empty status line leaves the bar black.
-  ui::Element* info = form.Find(names::kInfo);
-  info->text.clear();
-  painting.Paint(c, form);
-  int litAfter = 0;
-  for (int y = 73; y < 90; ++y)
-    for (int x = 10; x < 120; ++x) litAfter += c.At(x, y) == 0xB7C6FF;
-  CHECK(litAfter == 0);
-
   // A picture that is not in the resources draws nothing (and does not fail).
   ui::Element* grip = form.Find(names::kImage6);
   grip->picture = static_cast<Asset>(777);
@@ -179,46 +147,16 @@ void TestPaintDigits(Resources& res) {
   // Panel edges: top/left (113, 111, 100), bottom/right white.
   CHECK_PIXEL(c, 0, 0, 0x716F64);
   CHECK_PIXEL(c, 88, 23, 0xFFFFFF);
-  // `t1` at (8, 8) shows 0: top row lit, inner pixels show the black panel.
-  CHECK_PIXEL(c, 8, 8, 0x6BC6FF);
-  CHECK_PIXEL(c, 13, 8, 0x6BC6FF);
-  CHECK_PIXEL(c, 9, 9, 0x000000);
-  CHECK_PIXEL(c, 8, 9, 0x6BC6FF);
-  // Switching `t1` to 1 (".XXX.." on top, "...X.." below).
-  form.Find(names::kT1)->picture = DigitAsset(1);
-  painting.Paint(c, form, names::kPicture1);
-  CHECK_PIXEL(c, 8, 8, 0x000000);
-  CHECK_PIXEL(c, 9, 8, 0x6BC6FF);
-  CHECK_PIXEL(c, 11, 10, 0x6BC6FF);
-  CHECK_PIXEL(c, 8, 9, 0x000000);
-  // The slash stays as it was: 3 x 7 at (22, 8), never covering the next cell.
+  // The slash, 3 x 7 at (22, 8), does not cover the next cell.
   CHECK_PIXEL(c, 25, 8, 0x000000);
   // Every drawn cell was recorded at its place, for partial repaints.
   const auto t1 = painting.drawn.find(names::kT1);
   CHECK(t1 != painting.drawn.end() && t1->second.left == 8 && t1->second.right == 14);
 }
 
-void TestHitTest(Resources& res) {
+void TestAreas(Resources& res) {
   ui::Form form = ui::MakeMainForm();
-  NoWindows view;
-  chrome::LayoutFrame(view, form);
   Painting painting(res);
-  const auto at = [&](int x, int y, std::string_view container = "") {
-    const ui::Element* e = painting.painter.HitTest(form, container, POINT{x, y});
-    return e ? e->name : std::string();
-  };
-  CHECK(at(50, 70).empty());        // bare body
-  CHECK(at(169, 40).empty());       // the separator lines take no mouse events
-  CHECK(at(168, 40).empty());
-  CHECK(at(0, 0) == names::kLt);          // frame pieces are elements, not body
-  CHECK(at(100, 94) == names::kMb);
-  CHECK(at(190, 50) == names::kRm);
-  CHECK(at(175, 40) == names::kImage6);   // the grip
-  CHECK(at(20, 78) == names::kInfo);      // the label lies above the status bar
-  CHECK(at(150, 85) == names::kImage5);
-  CHECK(at(9, 9, names::kPicture1) == names::kT1);
-  CHECK(at(3, 3, names::kPicture1).empty());
-  CHECK(at(300, 20).empty());       // outside the client area
   // Unstretched images take their picture's size, stretched ones their own.
   const RECT grip = painting.painter.Area(*form.Find(names::kImage6));
   CHECK(grip.left == 171 && grip.top == 4 && grip.right == 187 && grip.bottom == 92);
@@ -248,8 +186,6 @@ void TestPlatformServices(Resources& res) {
         std::wstring(buf) == L"-50000");
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\TarvexLayerSelfTest");
 
-  const auto mem = p->GetMemoryStatus();
-  CHECK(mem && mem->totalPhys > 0 && mem->availPhys <= mem->totalPhys);
 }
 
 // A message box shows Japanese in a Japanese character set font, with room
@@ -322,13 +258,6 @@ void Pump(DWORD ms) {
   }
 }
 
-// The tooltip keeps its own copy of the font it is given; what matters is
-// that the copy asks for the Japanese character set.
-bool JapaneseCharset(HFONT font) {
-  LOGFONTW lf{};
-  return font && GetObjectW(font, sizeof lf, &lf) && lf.lfCharSet == SHIFTJIS_CHARSET;
-}
-
 // Faults on reads near an address that is nobody's memory.
 constexpr LPARAM kBogusAddress = 0x1234;
 std::atomic<int> g_bogusReads{0};
@@ -338,18 +267,6 @@ LONG CALLBACK CountBogusReads(EXCEPTION_POINTERS* e) {
       r->ExceptionInformation[1] - kBogusAddress < 64)
     ++g_bogusReads;
   return EXCEPTION_CONTINUE_SEARCH;
-}
-
-RECT ChildRect(HWND child) {
-  RECT r;
-  GetWindowRect(child, &r);
-  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
-
-bool RectIs(HWND h, int l, int t, int w, int hgt) {
-  const RECT r = ChildRect(h);
-  return r.left == l && r.top == t && r.right - r.left == w && r.bottom - r.top == hgt;
 }
 
 void TestGadgetWindow(Resources& res) {
@@ -366,64 +283,21 @@ void TestGadgetWindow(Resources& res) {
   CHECK(main != nullptr);
   if (!main) return;
 
-  // The window: borderless popup, tool window, 191 x 95, no drops on it.
-  RECT cr;
-  GetClientRect(main, &cr);
-  CHECK(cr.right == 191 && cr.bottom == 95);
+  // Not in the taskbar, no drops on the window itself (its place, size and
+  // caption are checked from outside by the end-to-end tests).
   RECT wr;
-  GetWindowRect(main, &wr);
-  CHECK(wr.left == 200 && wr.top == 100 && wr.right - wr.left == 191);
-  const LONG_PTR style = GetWindowLongPtrW(main, GWL_STYLE);
   const LONG_PTR ex = GetWindowLongPtrW(main, GWL_EXSTYLE);
-  CHECK((style & WS_POPUP) && !(style & WS_CAPTION) && !(style & WS_THICKFRAME));
   CHECK((ex & WS_EX_TOOLWINDOW) && !(ex & WS_EX_ACCEPTFILES) && !(ex & WS_EX_APPWINDOW));
-  wchar_t caption[16];
-  GetWindowTextW(main, caption, 16);
-  CHECK(std::wstring(caption) == L"Tarvex");
 
-  // Child windows of exactly their bitmap sizes; only b_thaw takes drops.
   HWND close = mainWindow.Child(names::kBClose);
   HWND hide = mainWindow.Child(names::kBHide);
-  HWND rach = mainWindow.Child(names::kBRach);
   HWND thaw = mainWindow.Child(names::kBThaw);
-  CHECK(close && RectIs(close, 95, 5, 17, 17));
-  CHECK(hide && RectIs(hide, 112, 5, 17, 17));
-  CHECK(rach && RectIs(rach, 129, 5, 35, 25));
-  CHECK(thaw && RectIs(thaw, 94, 22, 35, 47));
-  CHECK(RectIs(mainWindow.Child(names::kPicture1), 4, 5, 89, 24));
-  CHECK(RectIs(mainWindow.Child(names::kPicture2), 4, 32, 89, 37));
-  CHECK(GetWindowLongPtrW(thaw, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-  CHECK(!(GetWindowLongPtrW(close, GWL_EXSTYLE) & WS_EX_ACCEPTFILES));
-  CHECK(!(GetWindowLongPtrW(mainWindow.Child(names::kPicture2), GWL_EXSTYLE) & WS_EX_ACCEPTFILES));
-  CHECK(mainWindow.Child(names::kInfo) == nullptr);  // windowless
 
   // The hook is in place: the window's procedure is the routing procedure.
   CHECK(GetWindowLongPtrW(main, GWLP_WNDPROC) == RoutingProcAddress());
 
-  // Four balloon tooltips owned by the main window, one tool each, blue on white.
-  struct TipScan {
-    HWND owner;
-    int count = 0, good = 0;
-  } scan{main};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND h, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<TipScan*>(lp);
-        wchar_t cls[64];
-        GetClassNameW(h, cls, 64);
-        if (std::wstring(cls) == TOOLTIPS_CLASSW && GetWindow(h, GW_OWNER) == s->owner) {
-          ++s->count;
-          if (SendMessageW(h, TTM_GETTOOLCOUNT, 0, 0) == 1 && SendMessageW(h, TTM_GETTIPBKCOLOR, 0, 0) == 0x00A87038 &&
-              SendMessageW(h, TTM_GETTIPTEXTCOLOR, 0, 0) == 0x00FFFFFF &&
-              JapaneseCharset(reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0))))
-            ++s->good;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&scan));
-  CHECK(scan.count == 4);
-  CHECK(scan.good == 4);
-  // They run on common controls version 6, the manifest's side-by-side
+  // The balloons (their looks are checked on the screen by the end-to-end
+  // tests) run on common controls version 6, the manifest's side-by-side
   // assembly: version 5 refuses the full-size tool record (Wine's does not).
   wchar_t controls[MAX_PATH] = L"";
   GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), controls, MAX_PATH);
@@ -451,30 +325,16 @@ void TestGadgetWindow(Resources& res) {
   while (PeekMessageW(&queued, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
   }
 
-  ui::Form& model = app.MainForm();
-  // Press and release on b_hide: pressed look with capture, normal look, then
-  // the click hides the window far left.
-  SendMessageW(hide, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-  CHECK(model.Find(names::kBHide)->picture == Asset::Hide2);
-  CHECK(GetCapture() == hide);
-  SendMessageW(hide, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-  CHECK(model.Find(names::kBHide)->picture == Asset::Hide1);
-  CHECK(GetCapture() == nullptr);
-  GetWindowRect(main, &wr);
-  CHECK(wr.left == -3333 && wr.top == 100);
-  CHECK(model.left == -50000.0f);
-
-  // A click on the tray icon brings it back.
-  SendMessageW(main, TrayIcon::kCallbackMessage, 1, WM_LBUTTONUP);
-  GetWindowRect(main, &wr);
-  CHECK(wr.left == 200 && wr.top == 100);
-  // Other tray mouse messages do nothing.
+  // Tray mouse messages other than a left click do not restore the hidden window.
   SendMessageW(hide, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   SendMessageW(hide, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   SendMessageW(main, TrayIcon::kCallbackMessage, 1, WM_MOUSEMOVE);
+  SendMessageW(main, TrayIcon::kCallbackMessage, 1, WM_RBUTTONUP);
   GetWindowRect(main, &wr);
   CHECK(wr.left == -3333);
   SendMessageW(main, TrayIcon::kCallbackMessage, 1, WM_LBUTTONUP);
+  GetWindowRect(main, &wr);
+  CHECK(wr.left == 200 && wr.top == 100);
 
   // The capture taken away in mid-press (Alt+Tab, a dialog): the button is
   // drawn normal again (white highlight at (1, 1)) and does not click.
@@ -491,49 +351,13 @@ void TestGadgetWindow(Resources& res) {
   GetWindowRect(main, &wr);
   CHECK(wr.left == 200);
 
-  // Released off the button: normal look again, no click (window stays).
-  SendMessageW(close, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-  CHECK(model.Find(names::kBClose)->picture == Asset::Close2);
-  SendMessageW(close, WM_LBUTTONUP, 0, MAKELPARAM(60, 60));
-  CHECK(model.Find(names::kBClose)->picture == Asset::Close1);
-  CHECK(IsWindow(main));
-  // A right click on the close button shows the looks but does not close.
-  SendMessageW(close, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
-  CHECK(model.Find(names::kBClose)->picture == Asset::Close2);
-  SendMessageW(close, WM_RBUTTONUP, 0, MAKELPARAM(5, 5));
-  CHECK(model.Find(names::kBClose)->picture == Asset::Close1);
-  CHECK(IsWindow(main));
-  // Two buttons held: the first release restores the normal look.
-  SendMessageW(rach, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
-  SendMessageW(rach, WM_LBUTTONDOWN, MK_LBUTTON | MK_RBUTTON, MAKELPARAM(5, 5));
-  SendMessageW(rach, WM_RBUTTONUP, MK_LBUTTON, MAKELPARAM(5, 5));
-  CHECK(model.Find(names::kBRach)->picture == Asset::Settings1);
-  CHECK(GetCapture() == nullptr);
-  SendMessageW(rach, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));  // a later release is no click
-  FormWindow& settings = *platform.settingsWindow();
-  CHECK(!IsWindow(settings.Child(names::kActc)) || !IsWindowVisible(settings.hwnd()));
-
-  // The first second: the settle step empties the status line and starts Timer1.
-  CHECK(model.Find(names::kInfo)->text != "");
+  // The settle step creates the settings window hidden, owned by the gadget.
   Pump(1500);
-  CHECK(model.Find(names::kInfo)->text.empty());
-  CHECK(model.Find(names::kTimer1)->interval == 200);
-  // Settle found a stored Top: the window stands at the stored place again.
-  GetWindowRect(main, &wr);
-  CHECK(wr.left == 200 && wr.top == 100);
-  // The settings window exists hidden, with its check box from the model.
+  FormWindow& settings = *platform.settingsWindow();
   HWND care = settings.hwnd();
   CHECK(care && !IsWindowVisible(care));
-  HWND actc = settings.Child(names::kActc);
-  CHECK(actc && SendMessageW(actc, BM_GETCHECK, 0, 0) == BST_UNCHECKED);
-  CHECK(settings.Child(names::kCommand2) == nullptr);  // parked: not realised
-  if (care) {
-    RECT ccr;
-    GetClientRect(care, &ccr);
-    CHECK(ccr.right == 191 && ccr.bottom == 65);
-    CHECK(GetWindowLongPtrW(care, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-    CHECK(GetWindow(care, GW_OWNER) == main);
-  }
+  CHECK(GetWindowLongPtrW(care, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+  CHECK(GetWindow(care, GW_OWNER) == main);
 
   // Mouse moves write the position only over the bare body (lines are body,
   // frame pieces and labels are not).
@@ -555,10 +379,6 @@ void TestGadgetWindow(Resources& res) {
   SendMessageW(main, WM_MOUSEMOVE, MK_RBUTTON, MAKELPARAM(50, 70));  // body, right button: no drag
   CHECK(stored() == L"1500");
 
-  // A move the core did not make is reported back to it.
-  SetWindowPos(main, nullptr, 260, 130, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  CHECK(model.left == 260.0f * 15 && model.top == 130.0f * 15);
-
   // A WM_NOTIFY sent from another thread may point anywhere: it is never
   // read. Wine swallows a fault in a cross-thread send, so the reads are
   // counted where every fault is seen first.
@@ -574,23 +394,8 @@ void TestGadgetWindow(Resources& res) {
   RemoveVectoredExceptionHandler(veh);
   CHECK(g_bogusReads == 0);
 
-  // Close request: the save runs, the window goes, the loop would end.
-  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tarvex");
   SendMessageW(main, WM_CLOSE, 0, 0);
   CHECK(!IsWindow(main));
-  CHECK(stored() == L"1950");
-  MSG msg;
-  bool quit = false;
-  const DWORD end = GetTickCount() + 3000;
-  while (!quit && static_cast<LONG>(end - GetTickCount()) > 0) {
-    if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) quit = true;
-      else DispatchOne(msg);
-    } else {
-      Sleep(10);
-    }
-  }
-  CHECK(quit);
   platform.Close();
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tarvex");
 }
@@ -612,7 +417,7 @@ int main() {
   TestConversions();
   TestPaintMain(res);
   TestPaintDigits(res);
-  TestHitTest(res);
+  TestAreas(res);
   TestPlatformServices(res);
   TestMessageBox(res, std::string(drop::kHelpText));
   std::string path = "C:\\Users\\someone\\Desktop\\";

@@ -35,12 +35,6 @@ struct Drop : ::testing::Test {
   std::string Text1() { return app.MainForm().Find("Text1")->text; }
 };
 
-TEST(ArchiverCommand, OptionArchiveSpaceFolderBackslash) {
-  EXPECT_EQ(drop::BuildArchiverCommand("-xs ", "C:\\data\\a.zip", "D:\\out"),
-            "-xs C:\\data\\a.zip D:\\out\\");
-  EXPECT_EQ(drop::BuildArchiverCommand("e ", "C:\\a b.lzh", "D:\\"), "e C:\\a b.lzh D:\\\\");
-}
-
 TEST_F(Drop, ZipSucceedsFirstAndOnlyTheFirstFileIsUsed) {
   p.folder = "D:\\out";
   p.archiverResult[Archiver::UnZip] = 0;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fake_platform.h"
 #include "readouts/date_time.h"
 #include "readouts/digit_strip.h"
@@ -59,11 +61,20 @@ TEST_F(Strip, ShorterTextLeavesNoStaleDigitAndNonDigitsKeepTheCell) {
   EXPECT_EQ(Total(f), "0001264");  // the cell under the letter keeps its 6
 }
 
-TEST_F(Strip, RepaintsOnlyCellsWhosePictureChanged) {
-  Fill("523760");
-  p.Clear();
-  Fill("523761");
-  EXPECT_EQ(p.calls, (std::vector<std::string>{"Invalidate(Main,m6)"}));
+TEST_F(Strip, RepaintsExactlyTheCellsWhosePictureChanged) {
+  // The last fills change the leading cell, then every cell.
+  for (std::string_view text : {"523760", "523761", "1523761", "999"}) {
+    const std::string before = Total(f);
+    p.Clear();
+    Fill(text);
+    const std::string after = Total(f);
+    std::vector<std::string> want;
+    for (std::size_t i = 0; i < after.size(); ++i)
+      if (before[i] != after[i]) want.push_back("Invalidate(Main," + std::string(names::kTotalCells[i]) + ")");
+    std::sort(want.begin(), want.end());
+    std::sort(p.calls.begin(), p.calls.end());
+    EXPECT_EQ(p.calls, want) << before << " -> " << after;
+  }
 }
 
 TEST_F(Strip, ShowDigitHonoursTheAllowedSet) {

@@ -2,52 +2,24 @@
 
 #include <cstring>
 
-#include "fake_platform.h"
 #include "shell/settings_store.h"
 
 namespace tarvex {
 namespace {
 
-TEST(TextToWhole, TakesTheNumberTheTextBeginsWith) {
-  EXPECT_EQ(TextToWhole("3700"), 3700);
-  EXPECT_EQ(TextToWhole(" 120"), 120);
-  EXPECT_EQ(TextToWhole("\t  -50000"), -50000);
-  EXPECT_EQ(TextToWhole("+42"), 42);
-  EXPECT_EQ(TextToWhole("12abc"), 12);
-  EXPECT_EQ(TextToWhole("12 34"), 12);
-  EXPECT_EQ(TextToWhole("1e3"), 1000);
-  EXPECT_EQ(TextToWhole("1.5E+2x"), 150);
-  EXPECT_EQ(TextToWhole("7e"), 7);     // marker without digits is not an exponent
-  EXPECT_EQ(TextToWhole("7e+"), 7);
-  EXPECT_EQ(TextToWhole(".75"), 1);
-  EXPECT_EQ(TextToWhole("5."), 5);
-}
-
-TEST(TextToWhole, TextWithoutANumberReadsZero) {
-  for (const char* t : {"", "abc", "Topf", "Leftf", "acA", "-", "+", ".", "-.", " ", "e5", "--1"})
-    EXPECT_EQ(TextToWhole(t), 0) << "'" << t << "'";
-}
-
-TEST(TextToWhole, HalvesGoToTheEvenNeighbour) {
-  EXPECT_EQ(TextToWhole("2.5"), 2);
-  EXPECT_EQ(TextToWhole("3.5"), 4);
-  EXPECT_EQ(TextToWhole("-2.5"), -2);
-  EXPECT_EQ(TextToWhole("-3.5"), -4);
-  EXPECT_EQ(TextToWhole("0.5"), 0);
-  EXPECT_EQ(TextToWhole("2.5000001"), 3);
-  EXPECT_EQ(TextToWhole("-0.4"), 0);
-}
-
-TEST(TextToWhole, NumbersOutsideTheSigned32BitRangeReadZero) {
-  EXPECT_EQ(TextToWhole("2147483647"), 2147483647);
-  EXPECT_EQ(TextToWhole("-2147483648"), -2147483647 - 1);
-  EXPECT_EQ(TextToWhole("2147483648"), 0);
-  EXPECT_EQ(TextToWhole("-2147483649"), 0);
-  EXPECT_EQ(TextToWhole("99999999999999999999999"), 0);
-  EXPECT_EQ(TextToWhole("1e999"), 0);
-  EXPECT_EQ(TextToWhole("-1e999"), 0);
-  EXPECT_EQ(TextToWhole("1e-999"), 0);
-  EXPECT_EQ(TextToWhole(std::string(400, '9')), 0);
+// Leading blanks skipped, the leading number taken (an exponent only with
+// digits), halves to the even neighbour; no number, or one outside the signed
+// 32-bit range, reads 0.
+TEST(TextToWhole, ReadsTheNumberTheTextBeginsWith) {
+  const std::pair<std::string, int> cases[] = {
+      {"3700", 3700}, {" 120", 120}, {"\t  -50000", -50000}, {"+42", 42}, {"12abc", 12}, {"12 34", 12},
+      {"1e3", 1000}, {"1.5E+2x", 150}, {"7e", 7}, {"7e+", 7}, {".75", 1}, {"5.", 5},
+      {"", 0}, {"abc", 0}, {"Topf", 0}, {"-", 0}, {"-.", 0}, {" ", 0}, {"e5", 0}, {"--1", 0},
+      {"2.5", 2}, {"3.5", 4}, {"-2.5", -2}, {"-3.5", -4}, {"0.5", 0}, {"2.5000001", 3}, {"-0.4", 0},
+      {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1}, {"2147483648", 0}, {"-2147483649", 0},
+      {"99999999999999999999999", 0}, {"1e999", 0}, {"-1e999", 0}, {"1e-999", 0}, {std::string(400, '9'), 0},
+  };
+  for (const auto& [text, want] : cases) EXPECT_EQ(TextToWhole(text), want) << "'" << text << "'";
 }
 
 TEST(SingleText, IsTheShortestTextThatReadsBack) {
@@ -62,18 +34,6 @@ TEST(SingleText, IsTheShortestTextThatReadsBack) {
     EXPECT_EQ(TextToSingle(SingleText(v)), v) << v;
     EXPECT_EQ(TextToWhole(SingleText(v)), static_cast<int>(v)) << v;
   }
-}
-
-TEST(SettingsStore, AddressesTheProgramsApplicationAndSection) {
-  test::FakePlatform p;
-  p.settings["Top"] = " 120";
-  SettingsStore store(p);
-  EXPECT_EQ(store.ReadWhole(kKeyTop, kDefaultTop), 120);
-  EXPECT_EQ(store.ReadWhole(kKeyLeft, kDefaultLeft), 0);  // absent: "Leftf" reads 0
-  store.Write(kKeyAct, "1");
-  EXPECT_EQ(p.calls, (std::vector<std::string>{"GetSetting(Tarvex,startup,Top,Topf)",
-                                               "GetSetting(Tarvex,startup,Left,Leftf)",
-                                               "SaveSetting(Tarvex,startup,Act,1)"}));
 }
 
 // Another writer makes the value longer than the buffer on each of the first
