@@ -210,28 +210,32 @@ void TestMessageBox(Resources& res, const std::string& text) {
       box = FindWindowW(L"#32770", L"TarvexSelfTestBox");
     }
     if (!box) return;
-    Sleep(300);  // the box fits its text right after it is shown
-    HWND label = GetDlgItem(box, 0xFFFF);
-    LOGFONTW lf{};
-    HFONT f = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
-    if (f && GetObjectW(f, sizeof lf, &lf)) charset = lf.lfCharSet;
-    wchar_t buf[4096];
-    const int n = GetWindowTextW(label, buf, 4096);
-    RECT have, br, both;
-    GetClientRect(label, &have);
-    RECT need{0, 0, have.right, 0};
-    const UINT edit = (GetWindowLongPtrW(label, GWL_STYLE) & SS_EDITCONTROL) ? DT_EDITCONTROL : 0;
-    {
-      const ClientDC dc(label);
-      const Selection font(dc.get(), f);
-      DrawTextW(dc.get(), buf, n, &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS | edit);
+    // The box fits its text from its first timer message after it is shown;
+    // on a busy machine that can take a while, so look until it fits (5 s).
+    for (int tries = 0; tries < 50 && !(fits && onWorkArea); ++tries) {
+      Sleep(100);
+      HWND label = GetDlgItem(box, 0xFFFF);
+      LOGFONTW lf{};
+      HFONT f = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
+      if (f && GetObjectW(f, sizeof lf, &lf)) charset = lf.lfCharSet;
+      wchar_t buf[4096];
+      const int n = GetWindowTextW(label, buf, 4096);
+      RECT have, br, both;
+      GetClientRect(label, &have);
+      RECT need{0, 0, have.right, 0};
+      const UINT edit = (GetWindowLongPtrW(label, GWL_STYLE) & SS_EDITCONTROL) ? DT_EDITCONTROL : 0;
+      {
+        const ClientDC dc(label);
+        const Selection font(dc.get(), f);
+        DrawTextW(dc.get(), buf, n, &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS | edit);
+      }
+      fits = need.right <= have.right && need.bottom <= have.bottom;
+      GetWindowRect(box, &br);
+      MONITORINFO mi{};
+      mi.cbSize = sizeof mi;
+      GetMonitorInfoW(MonitorFromWindow(box, MONITOR_DEFAULTTONEAREST), &mi);
+      onWorkArea = IntersectRect(&both, &br, &mi.rcWork) && EqualRect(&both, &br);
     }
-    fits = need.right <= have.right && need.bottom <= have.bottom;
-    GetWindowRect(box, &br);
-    MONITORINFO mi{};
-    mi.cbSize = sizeof mi;
-    GetMonitorInfoW(MonitorFromWindow(box, MONITOR_DEFAULTTONEAREST), &mi);
-    onWorkArea = IntersectRect(&both, &br, &mi.rcWork) && EqualRect(&both, &br);
     PostMessageW(box, WM_COMMAND, IDNO, 0);
   });
   g_markAtDestroy = false;
