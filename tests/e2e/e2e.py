@@ -405,9 +405,13 @@ class Session:
                  *steps, "sleep", 0.2, "mouseup", button, *(("sleep", 0.5, "click", 1, "sleep", 0.3) if end else ()))
 
     # ---- message boxes and the folder picker ----
-    def box(self):
-        """hwnd of the program's visible message box, None when there is none."""
-        return next((w["hwnd"] for w in self.find(TITLE, "#32770")), None)
+    def box(self, laid_out=True):
+        """hwnd of the program's visible message box, None when there is none. A box shows
+        before its buttons exist; laid_out (for waiting on one) counts it once they do."""
+        hwnd = next((w["hwnd"] for w in self.find(TITLE, "#32770")), None)
+        if hwnd and laid_out and not any(c["class"] == "Button" for c in self.children(hwnd)):
+            return None
+        return hwnd
 
     def box_text(self, hwnd, cid=65535):
         return next((c["text"] for c in self.children(hwnd) if c["id"] == cid), None)

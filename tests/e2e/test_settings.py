@@ -50,7 +50,7 @@ with Session() as s:
     box_id, ok_id = s.must("a check box '常に最前面表示' and an OK button: %s" % ids, (ids.get("常に最前面表示"), ids.get("&OK")))
     s.click(*g.button("b_thaw"))
     s.pause(1.5)
-    s.check("a click on the gadget does nothing while it is open", not s.box())
+    s.check("a click on the gadget does nothing while it is open", not s.box(laid_out=False))
 
     for name, act in (("box ticked", "1"), ("box unticked", "0")):
         if act == "0":
