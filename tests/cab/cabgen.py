@@ -7,7 +7,7 @@ is turned into both the compressed stream and the bytes it stands for. The
 cabinets are then read by the reference extractors (cabextract, 7z) as the
 judges of whether the streams are right, and by our own reader.
 
-    cabgen.py lzx WINDOW_BITS OUT.cab SEED [--size N] [--e8] [--blocks v,a,s]
+    cabgen.py lzx WINDOW_BITS OUT.cab SEED [--size N] [--e8 [--calls]] [--blocks v,a,s]
                                            [--max-dist D]
     cabgen.py quantum WINDOW_BITS OUT.cab SEED [--size N] [--overshoot N]
 
@@ -162,13 +162,15 @@ def slot_of(formatted):
     raise ValueError(formatted)
 
 
-def make_plan(rng, size, max_dist, min_len, max_len, frame_cap):
+def make_plan(rng, size, max_dist, min_len, max_len, frame_cap, calls=False):
     """Literals and matches making `size` bytes; returns (plan, data).
-    A plan item is an int (literal) or (length, distance)."""
+    A plan item is an int (literal) or (length, distance). With calls, the
+    literals are mostly E8 bytes and the bytes that make call targets in the
+    translated range, so that calls sit at every offset."""
     data = bytearray()
     plan = []
     recent = [1, 1, 1]
-    alphabet = bytes(rng.sample(range(256), 40)) + b'\xe8' * 3
+    alphabet = b'\xe8\xe8\x00\x01\xff\xb7' if calls else bytes(rng.sample(range(256), 40)) + b'\xe8' * 3
     while len(data) < size:
         pos = len(data)
         room = size - pos
@@ -600,6 +602,7 @@ def main():
     ap.add_argument('seed', type=int)
     ap.add_argument('--size', type=int, default=200000)
     ap.add_argument('--e8', action='store_true')
+    ap.add_argument('--calls', action='store_true')
     ap.add_argument('--blocks', default='v,a,s')
     ap.add_argument('--max-dist', type=int, default=None)
     ap.add_argument('--overshoot', type=int, default=0)
@@ -607,7 +610,7 @@ def main():
     rng = random.Random(a.seed)
     if a.method == 'lzx':
         window = 1 << a.bits
-        plan, windata = make_plan(rng, a.size, min(window - 3, a.max_dist or window), 2, 257, True)
+        plan, windata = make_plan(rng, a.size, min(window - 3, a.max_dist or window), 2, 257, True, a.calls)
         e8 = 12000000 if a.e8 else 0
         frames = lzx_encode(a.bits, plan, windata, e8, a.blocks.split(','), rng)
         payload = undo_e8(windata, e8) if e8 else windata
