@@ -4,8 +4,10 @@
     conformance.py --harness PATH [--format zip|cab|lzh|none|all] [--corpus DIR]
                    [--library UnZip|Cab|Unlha|auto] [--only SUBSTRING] [-v]
 
-Each selected row is extracted into a fresh, empty folder inside a fresh
-parent folder, and judged by its `check` column:
+Each selected row is extracted, as the gadget's command lines allow, through
+an archive path and into a folder whose names hold spaces and Japanese
+characters; the folder holds a file of the user's beforehand. The row is
+judged by its `check` column:
 
   exact     success, and the tree equals `outputs` (names and contents)
   nocase    as exact, names compared without regard to case
@@ -15,10 +17,12 @@ parent folder, and judged by its `check` column:
   rc        failure (non-zero exit)
 
 For every row, whatever its check: nothing may appear beside the destination
-folder in the parent, no symbolic link may be created, the harness may not
-crash or hang, and a failed run must leave the destination empty (the
-extraction is all-or-nothing). Rows of scope `beyond` (features the product
-does not decode) pass when they fail cleanly.
+folder, no symbolic link may be created, the harness may not crash or hang,
+the user's file stays as it was, a failed run must leave the folder exactly
+as it was (its own time included: the extraction is all-or-nothing), and an
+extracted file carries the time its archive records, not the time of the run.
+Rows of scope `beyond` (features the product does not decode) pass when they
+fail cleanly.
 
 The library defaults to the row's format (zip: UnZip, cab: Cab, lzh: Unlha;
 `none`: all three in order). Exit status: 0 all passed, 1 a row failed,
@@ -33,10 +37,12 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 LIBRARY_FOR = {"zip": "UnZip", "cab": "Cab", "lzh": "Unlha"}
 # Absolute paths the hostile archives aim at: they must never appear.
 CANARIES = ["/etc/corpus_abs_s.txt", "/corpus_abs_s.txt", "/tmp/corpus_abs_s.txt"]
+USERS_FILE = "前から ある.txt"
 
 
 def unescape(s):
@@ -76,23 +82,22 @@ def parse_outputs(field, corpus):
 def sha256(path):
     h = hashlib.sha256()
     with open(path, "rb") as f:
-        while True:
-            block = f.read(1 << 20)
-            if not block:
-                break
+        for block in iter(lambda: f.read(1 << 20), b""):
             h.update(block)
     return h.hexdigest()
 
 
-def list_tree(root):
-    """The extracted tree in the manifest's terms, plus a list of links found."""
-    tree, links = {}, []
+def list_tree(root, since_ns):
+    """The tree in the manifest's terms; the links found; every item's time
+    (the folder's own as b'.'); the files whose time is since_ns or later."""
+    tree, links, times, recent = {}, [], {b".": os.stat(root).st_mtime_ns}, []
     rootb = os.fsencode(root)
     for dirpath, dirnames, filenames in os.walk(rootb):
         rel_dir = os.path.relpath(dirpath, rootb)
         for name in dirnames + filenames:
             full = os.path.join(dirpath, name)
             rel = os.path.normpath(os.path.join(rel_dir, name)) if rel_dir != b"." else name
+            times[rel] = os.lstat(full).st_mtime_ns
             if os.path.islink(full):
                 links.append(rel)
                 tree[rel] = "link:" + os.fsdecode(os.readlink(full))
@@ -101,7 +106,9 @@ def list_tree(root):
                     tree[rel] = "dir"
             else:
                 tree[rel] = "%d:%s" % (os.path.getsize(full), sha256(full))
-    return tree, links
+                if times[rel] >= since_ns:
+                    recent.append(rel)
+    return tree, links, times, recent
 
 
 def diff(expected, actual, limit=6):
@@ -116,16 +123,23 @@ def diff(expected, actual, limit=6):
     return "; ".join(parts)
 
 
-def judge(row, rc, tree, links, outside, corpus):
+def judge(row, rc, before, after, outside, corpus):
     check, scope = row["check"], row["scope"]
+    (tree0, _, times0, _), (tree, links, times, recent) = before, after
     if rc is None:
         return "crashed or hung"
     if outside:
         return "created outside the destination: " + ", ".join(outside)
     if links:
         return "created links: " + ", ".join(l.decode("utf-8", "replace") for l in links)
-    if rc != 0 and tree:
-        return "failed (exit %d) but left %d item(s) in the destination" % (rc, len(tree))
+    users = os.fsencode(USERS_FILE)
+    if tree.get(users) != tree0[users] or times.get(users) != times0[users]:
+        return "the user's own file changed"
+    if rc != 0 and (tree, times) != (tree0, times0):
+        return "failed (exit %d) but changed the destination: %s" % (rc, diff(tree0, tree) or "times")
+    if rc == 0 and recent:
+        return "files without the time their archive records: " + diff({}, {k: "" for k in recent})
+    del tree[users]
     if check == "contained":
         return None
     if check == "rc":
@@ -179,24 +193,31 @@ def main():
         return 1
 
     failures = 0
-    for row in rows:
+    links = tempfile.mkdtemp(prefix="tarvex conf 書庫 ")
+    for n, row in enumerate(rows):
         library = args.library or LIBRARY_FOR.get(row["format"], "auto")
         parent = tempfile.mkdtemp(prefix="tarvex-conf-")
-        dest = os.path.join(parent, "dest")
+        dest = os.path.join(parent, "展開 先")
         os.mkdir(dest)
-        archive = os.path.join(args.corpus, row["archive"])
+        with open(os.path.join(dest, USERS_FILE), "w") as f:
+            f.write("mine")
+        for path in (os.path.join(dest, USERS_FILE), dest):
+            os.utime(path, ns=(1234567891234567800,) * 2)
+        archive = os.path.join(links, "%d %s" % (n, os.path.basename(row["archive"])))
+        os.symlink(os.path.join(os.path.abspath(args.corpus), row["archive"]), archive)
         cmd = [args.harness] + ([] if library == "auto" else [library]) + [archive, dest]
         canaries_before = {c for c in CANARIES if os.path.lexists(c)}
+        start = time.time_ns()
+        before = list_tree(dest, start)
         try:
             proc = subprocess.run(cmd, stdin=subprocess.DEVNULL, capture_output=True, timeout=args.timeout)
             rc = proc.returncode if proc.returncode >= 0 else None  # negative: killed by a signal
             log = proc.stderr.decode("utf-8", "replace").strip()
         except subprocess.TimeoutExpired:
             rc, log = None, "timeout"
-        outside = [n for n in os.listdir(parent) if n != "dest"]
+        outside = [name for name in os.listdir(parent) if name != "展開 先"]
         outside += [c for c in CANARIES if os.path.lexists(c) and c not in canaries_before]
-        tree, links = list_tree(dest)
-        problem = judge(row, rc, tree, links, outside, args.corpus)
+        problem = judge(row, rc, before, list_tree(dest, start), outside, args.corpus)
         shutil.rmtree(parent, ignore_errors=True)
         status = "ok  " if problem is None else "FAIL"
         if problem is not None:
@@ -206,6 +227,7 @@ def main():
         if args.verbose or problem is not None:
             for line in log.splitlines()[-3:]:
                 print("       " + line)
+    shutil.rmtree(links, ignore_errors=True)
     print("%d of %d rows passed" % (len(rows) - failures, len(rows)))
     return 1 if failures else 0
 
