@@ -90,6 +90,7 @@ std::vector<FakeEntry> Named(const std::vector<std::string>& names) {
   return out;
 }
 
+// Hostile names stay inside; links are never created.
 TEST(Engine, ExtractsFoldersFilesNamesTimesAndTheMarkOfTheWeb) {
   MemoryFs fs;
   const std::string zone = "[ZoneTransfer]\r\nZoneId=3\r\n";
@@ -103,14 +104,20 @@ TEST(Engine, ExtractsFoldersFilesNamesTimesAndTheMarkOfTheWeb) {
                      {.name = "only/dir/", .dir = true, .mtime = {FileTime::Utc, 111}},
                      {.name = "old/new/", .dir = true, .mtime = {FileTime::Utc, 222}},  // inside an existing folder
                      {.name = "\x95\x5C\x82\xBE\x82\xE6\\\x83\x5C.txt", .data = "sjis", .encoding = NameEncoding::Cp932},
-                     {.name = "名前/ファイル.txt", .data = "utf8", .mtime = {FileTime::Utc, 333}}},
+                     {.name = "名前/ファイル.txt", .data = "utf8", .mtime = {FileTime::Utc, 333}},
+                     {.name = "C:\\drive.txt", .data = "2"},
+                     {.name = "stream.txt:ads", .data = "3"},
+                     {.name = "CON", .data = "4"},
+                     {.name = "link", .data = "../outside", .link = true}},
                     yes),
             kOk);
   const std::string z = " zone=" + zone;
-  EXPECT_EQ(fs.Snapshot("/dest", false),
-            (Files{{"a", "d"}, {"a/b", "d"}, {"a/b/c.txt", "fhello" + z}, {"empty.txt", "f" + z},
-                   {"old", "d"}, {"old/new", "d"}, {"only", "d"}, {"only/dir", "d"},
-                   {"名前", "d"}, {"名前/ファイル.txt", "futf8" + z}, {"表だよ", "d"}, {"表だよ/ソ.txt", "fsjis" + z}}));
+  EXPECT_EQ(fs.Snapshot("/", false),
+            (Files{{"a.zip", "farchive zone=" + zone}, {"dest", "d"}, {"dest/a", "d"}, {"dest/a/b", "d"},
+                   {"dest/a/b/c.txt", "fhello" + z}, {"dest/empty.txt", "f" + z}, {"dest/old", "d"},
+                   {"dest/old/new", "d"}, {"dest/only", "d"}, {"dest/only/dir", "d"}, {"dest/名前", "d"},
+                   {"dest/名前/ファイル.txt", "futf8" + z}, {"dest/表だよ", "d"}, {"dest/表だよ/ソ.txt", "fsjis" + z},
+                   {"dest/drive.txt", "f2" + z}, {"dest/stream.txt_ads", "f3" + z}, {"dest/_CON", "f4" + z}}));
   EXPECT_EQ(fs.Time("/dest/only/dir"), 111u);
   EXPECT_EQ(fs.Time("/dest/old/new"), 222u);
   EXPECT_EQ(fs.Time("/dest/名前/ファイル.txt"), 333u);
@@ -188,25 +195,6 @@ TEST(Engine, OverwriteQuestionIsAskedOnceAndHonoured) {
   EXPECT_EQ(yes.lastCount, 3);
   EXPECT_EQ(fs.Snapshot("/dest", false), (Files{{"d", "d"}, {"d/two.txt", "fd/two.txt!"},
                                                 {"one.txt", "fone.txt!"}, {"three.txt", "fthree.txt!"}}));
-}
-
-TEST(Engine, HostileNamesStayInsideAndLinksAreNeverCreated) {
-  MemoryFs fs;
-  fs.AddOther("/dest/linkdir");  // writing through an existing link is refused
-  Answer yes;
-  EXPECT_EQ(Extract(fs, {{.name = "linkdir/x.txt", .data = "x"}}, yes), kConflict);
-  MemoryFs m;
-  ASSERT_EQ(Extract(m,
-                    {{.name = "/abs.txt", .data = "1"},
-                     {.name = "C:\\drive.txt", .data = "2"},
-                     {.name = "stream.txt:ads", .data = "3"},
-                     {.name = "CON", .data = "4"},
-                     {.name = "link", .data = "../outside", .link = true}},
-                    yes),
-            kOk);
-  EXPECT_EQ(m.Snapshot("/", false), (Files{{"a.zip", "farchive"}, {"dest", "d"}, {"dest/_CON", "f4"},
-                                           {"dest/abs.txt", "f1"}, {"dest/drive.txt", "f2"},
-                                           {"dest/stream.txt_ads", "f3"}}));
 }
 
 TEST(Engine, DistinctNamesThatMeetAreAllKeptAndTheSameNameIsReplaced) {
@@ -397,75 +385,62 @@ TEST(SplitCommandLine, RecoversPathsWithSpacesTakingTheShortestArchivePath) {
   }
 }
 
-// --- the POSIX layer on the real disk ---
-
-class RealDisk : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "tarvex-test-XXXXXX").string();
-    dir = ::mkdtemp(tmpl.data());
-    dest = dir + "/dest";
-    std::filesystem::create_directories(dest);
-    std::ofstream(dir + "/archive.bin") << "not read by the fake reader";
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
-  int Run(const std::vector<FakeEntry>& entries, int failAfter = -1) {
+// The POSIX layer on the real disk: times by the local rules for DOS times,
+// an existing link in the way, a failure, the folder lock.
+TEST(RealDisk, TimesLinksFailuresAndTheLock) {
+  namespace fs = std::filesystem;
+  std::string tmpl = (fs::temp_directory_path() / "tarvex-test-XXXXXX").string();
+  const std::string dir = ::mkdtemp(tmpl.data()), dest = dir + "/dest";
+  fs::create_directories(dest);
+  fs::create_directories(dir + "/outside");
+  std::ofstream(dir + "/archive.bin") << "not read by the fake reader";
+  std::ofstream(dest + "/dos.txt") << "replaced";
+  Answer yes;
+  auto run = [&](const std::vector<FakeEntry>& entries, int failAfter = -1) {
     return RunArchiver(yes, "-xs " + dir + "/archive.bin " + dest + "\\", "-xs ",
                        [&] { return std::make_unique<FakeReader>(entries, failAfter, Status::Corrupt); }, nullptr, 0);
-  }
-  // Every item below dest: its kind, contents and modification time.
-  Files Snapshot() {
+  };
+  auto snapshot = [&] {  // every item below dest: kind, time and contents
     Files out;
-    for (auto& e : std::filesystem::recursive_directory_iterator(dest)) {
+    for (auto& e : fs::recursive_directory_iterator(dest)) {
       struct stat st;
       ::lstat(e.path().c_str(), &st);
       std::ifstream f(e.path(), std::ios::binary);
-      out[e.path().string()] = std::to_string(st.st_mode) + "@" + std::to_string(st.st_mtime) + ":" +
-                               (e.is_regular_file() ? std::string(std::istreambuf_iterator<char>(f), {}) : "");
+      out[e.path()] = std::to_string(st.st_mode) + "@" + std::to_string(st.st_mtime) +
+                      (e.is_regular_file() ? std::string(std::istreambuf_iterator<char>(f), {}) : "");
     }
     return out;
-  }
-  std::string dir, dest;
-  Answer yes;
-};
-
-TEST_F(RealDisk, RestoresFileTimesWithLocalRulesForDosTimesAndLeavesNothingBehind) {
+  };
   ::setenv("TZ", "JST-9", 1);
   ::tzset();
   const FileTime dos{FileTime::DosLocal, (std::uint64_t{((2020 - 1980) << 9) | (6 << 5) | 15} << 16) |
                                              ((13 << 11) | (30 << 5) | (20 / 2))};
-  const FileTime utc = FileTimeFromUnix(1600000000);
-  std::ofstream(dest + "/dos.txt") << "replaced";
-  ASSERT_EQ(Run({{.name = "dos.txt", .data = "d", .mtime = dos},
-                 {.name = "folder/utc.txt", .data = "u", .mtime = utc},
-                 {.name = "folder/", .dir = true, .mtime = utc}}),
-            kOk);
+  const int rc = run({{.name = "dos.txt", .data = "d", .mtime = dos},
+                      {.name = "folder/utc.txt", .data = "u", .mtime = FileTimeFromUnix(1600000000)},
+                      {.name = "folder/", .dir = true, .mtime = FileTimeFromUnix(1600000000)}});
   ::unsetenv("TZ");
   ::tzset();
+  ASSERT_EQ(rc, kOk);
   struct stat st;
   for (const auto& [name, time] : {std::pair{"dos.txt", 1592195420},  // 2020-06-15 13:30:20 in Tokyo
                                    std::pair{"folder/utc.txt", 1600000000}, std::pair{"folder", 1600000000}}) {
     ASSERT_EQ(::stat((dest + "/" + name).c_str(), &st), 0) << name;
     EXPECT_EQ(st.st_mtime, time) << name;
   }
-  EXPECT_EQ(Snapshot().size(), 3u);  // no staging folder
-}
-
-TEST_F(RealDisk, FailuresThroughLinksAndLocksLeaveTheFolderAlone) {
-  std::filesystem::create_directories(dir + "/outside");
-  std::filesystem::create_directory_symlink(dir + "/outside", dest + "/linkdir");
-  std::ofstream(dest + "/keep.txt") << "old";
-  const Files before = Snapshot();
-  EXPECT_EQ(Run({{.name = "linkdir/x.txt", .data = "x"}}), kConflict);
-  EXPECT_EQ(Run({{.name = "keep.txt", .data = "new"}, {.name = "b", .data = "b"}}, 1), kCorrupt);
-  EXPECT_EQ(Snapshot(), before);
-  EXPECT_TRUE(std::filesystem::is_empty(dir + "/outside"));
-  FileSystem& fs = PlatformFileSystem();  // the folder lock is one per folder, also within one process
-  auto first = fs.LockFolder(dest, 0);
+  fs::create_directory_symlink(dir + "/outside", dest + "/linkdir");
+  const Files before = snapshot();
+  EXPECT_EQ(before.size(), 4u);  // no staging folder left
+  EXPECT_EQ(run({{.name = "linkdir/x.txt", .data = "x"}}), kConflict);
+  EXPECT_EQ(run({{.name = "dos.txt", .data = "new"}, {.name = "b", .data = "b"}}, 1), kCorrupt);
+  EXPECT_EQ(snapshot(), before);
+  EXPECT_TRUE(fs::is_empty(dir + "/outside"));
+  FileSystem& disk = PlatformFileSystem();  // one lock per folder, also within one process
+  auto first = disk.LockFolder(dest, 0);
   ASSERT_TRUE(first);
-  EXPECT_FALSE(fs.LockFolder(dest, 50));
+  EXPECT_FALSE(disk.LockFolder(dest, 50));
   first.reset();
-  EXPECT_TRUE(fs.LockFolder(dest, 0));
+  EXPECT_TRUE(disk.LockFolder(dest, 0));
+  fs::remove_all(dir);
 }
 
 }  // namespace
