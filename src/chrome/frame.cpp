@@ -1,18 +1,19 @@
 #include "chrome/frame.h"
 
 #include <array>
-#include <string_view>
+
+#include "ui/element_names.h"
 
 namespace tarvex::chrome {
 
-void LayoutFrame(Platform& p, ui::Form& form) {
-  static constexpr std::array<std::string_view, 8> kPieces = {"lt", "mt", "rt", "lm",
-                                                              "rm", "lb", "mb", "rb"};
+void LayoutFrame(ui::FormView& view, ui::Form& form) {
+  // lt, mt, rt, lm, rm, lb, mb, rb
+  const auto& kPieces = ui::names::kFramePieces;
   std::array<ui::Element*, 8> e{};
   std::array<ui::Element, 8> before;
   for (std::size_t i = 0; i < kPieces.size(); ++i) {
     e[i] = form.Find(kPieces[i]);
-    if (!e[i]) return;  // not a framed form
+    if (!e[i]) return;
     before[i] = *e[i];
   }
   ui::Element& lt = *e[0];
@@ -55,7 +56,7 @@ void LayoutFrame(Platform& p, ui::Form& form) {
     const ui::Element& a = before[i];
     const ui::Element& b = *e[i];
     if (a.left != b.left || a.top != b.top || a.width != b.width || a.height != b.height)
-      p.Invalidate(form.id, kPieces[i]);
+      view.Invalidate(form.id, kPieces[i]);
   }
 }
 

@@ -2,7 +2,6 @@
 // along the window's outer edge on every resize.
 #pragma once
 
-#include "shell/platform.h"
 #include "ui/elements.h"
 
 namespace tarvex::chrome {
@@ -10,6 +9,6 @@ namespace tarvex::chrome {
 // Lays the pieces `lt` .. `rb` out for the form's client size, in single
 // precision, each step reading what the steps before it wrote. `mt`.Top is
 // never assigned. Pieces whose geometry changed are repainted.
-void LayoutFrame(Platform& p, ui::Form& form);
+void LayoutFrame(ui::FormView& view, ui::Form& form);
 
 }  // namespace tarvex::chrome

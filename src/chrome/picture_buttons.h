@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "shell/platform.h"
+#include "ui/element_names.h"
 #include "ui/elements.h"
 
 namespace tarvex::chrome {
@@ -16,18 +16,15 @@ struct ButtonLooks {
 };
 
 inline constexpr ButtonLooks kButtonLooks[] = {
-    {"b_close", "c1", "c2"},
-    {"b_hide", "h1", "h2"},
-    {"b_rach", "r1", "r2"},
-    {"b_thaw", "w1", "w2"},
+    {ui::names::kBClose, ui::names::kC1, ui::names::kC2},
+    {ui::names::kBHide, ui::names::kH1, ui::names::kH2},
+    {ui::names::kBRach, ui::names::kR1, ui::names::kR2},
+    {ui::names::kBThaw, ui::names::kW1, ui::names::kW2},
 };
-
-// The looks of a button, or nullptr when the element is not a picture button.
-const ButtonLooks* FindButton(std::string_view button);
 
 // Mouse down with any button: the pressed picture. Mouse up: the normal one.
 // Returns false when the element is not a picture button.
-bool ShowPressed(Platform& p, ui::Form& form, std::string_view button);
-bool ShowNormal(Platform& p, ui::Form& form, std::string_view button);
+bool ShowPressed(ui::FormView& view, ui::Form& form, std::string_view button);
+bool ShowNormal(ui::FormView& view, ui::Form& form, std::string_view button);
 
 }  // namespace tarvex::chrome

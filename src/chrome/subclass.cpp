@@ -1,15 +1,12 @@
 #include "chrome/subclass.h"
 
-#include <cstddef>
-#include <cstring>
-
 namespace tarvex::chrome {
 
 CSubclass::~CSubclass() {
   // Never leave a window pointing at a hook whose object is gone.
-  if (procOrg_ != 0 && platform_) {
+  if (procOrg_ != 0 && procs_) {
     try {
-      platform_->SetWindowProc(hwnd_, procOrg_);
+      procs_->SetWindowProc(hwnd_, procOrg_);
     } catch (...) {
     }
     procOrg_ = 0;
@@ -20,8 +17,8 @@ LResult CSubclass::ProcessMessage(std::uint32_t msg, std::uintptr_t wParam,
                                   std::intptr_t lParam) {
   LResult result = 0;
   // A removed object (ProcOrg 0) has no procedure to call.
-  if (callDefaultProc_ && procOrg_ != 0 && platform_)
-    result = platform_->CallWindowProcedure(procOrg_, hwnd_, msg, wParam, lParam);
+  if (callDefaultProc_ && procOrg_ != 0 && procs_)
+    result = procs_->CallWindowProcedure(procOrg_, hwnd_, msg, wParam, lParam);
   // An observer that fails cannot take the normal handling's result away.
   try {
     if (WndProc) WndProc(msg, wParam, lParam);
@@ -40,8 +37,8 @@ void basSubclass::SubclassWindow(const std::shared_ptr<CSubclass>& obj) {
   for (const auto& e : SubclassRegistry)
     if (e->hwnd() == obj->hwnd()) return;
   SubclassRegistry.push_back(obj);
-  obj->platform_ = &platform_;
-  obj->procOrg_ = platform_.SetWindowProc(obj->hwnd(), platform_.SubclassProcAddress());
+  obj->procs_ = &procs_;
+  obj->procOrg_ = procs_.SetWindowProc(obj->hwnd(), procs_.SubclassProcAddress());
 }
 
 void basSubclass::UnsubclassWindow(CSubclass& obj) {
@@ -50,14 +47,14 @@ void basSubclass::UnsubclassWindow(CSubclass& obj) {
   if (obj.procOrg_ == 0) return;
   for (const auto& e : SubclassRegistry) {
     if (e->hwnd() != obj.hwnd()) continue;
-    platform_.SetWindowProc(obj.hwnd(), obj.procOrg_);
+    procs_.SetWindowProc(obj.hwnd(), obj.procOrg_);
     obj.procOrg_ = 0;
     break;
   }
 }
 
-LResult basSubclass::SubclassWndProc(Handle window, std::uint32_t msg,
-                                          std::uintptr_t wParam, std::intptr_t lParam) {
+LResult basSubclass::SubclassWndProc(Handle window, std::uint32_t msg, std::uintptr_t wParam,
+                                     std::intptr_t lParam) {
   LResult result = 0;
   // A snapshot keeps the walk valid whatever a nested call does.
   const auto snapshot = SubclassRegistry;
@@ -70,17 +67,6 @@ LResult basSubclass::SubclassWndProc(Handle window, std::uint32_t msg,
     }
   }
   return result;
-}
-
-std::optional<NotifyHeader> ReadNotifyHeader(std::intptr_t lParam) {
-  if (lParam == 0) return std::nullopt;
-  // Copy the three fields only (no trailing padding), as the sender wrote them.
-  const auto* src = reinterpret_cast<const unsigned char*>(lParam);
-  NotifyHeader h;
-  std::memcpy(&h.hwndFrom, src + offsetof(NotifyHeader, hwndFrom), sizeof h.hwndFrom);
-  std::memcpy(&h.idFrom, src + offsetof(NotifyHeader, idFrom), sizeof h.idFrom);
-  std::memcpy(&h.code, src + offsetof(NotifyHeader, code), sizeof h.code);
-  return h;
 }
 
 }  // namespace tarvex::chrome

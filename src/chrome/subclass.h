@@ -8,12 +8,24 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
-#include "shell/platform.h"
+#include "ui/layer.h"
 
 namespace tarvex::chrome {
+
+// The window procedure exchange the hook is built on; part of the platform
+// services (shell/platform.h).
+class WindowProcedures {
+ public:
+  virtual ~WindowProcedures() = default;
+  // Exchanges a window's procedure; returns the previous one.
+  virtual Proc SetWindowProc(Handle window, Proc proc) = 0;
+  virtual LResult CallWindowProcedure(Proc proc, Handle window, std::uint32_t msg,
+                                      std::uintptr_t wParam, std::intptr_t lParam) = 0;
+  // Address of the layer's window procedure that routes to basSubclass.
+  virtual Proc SubclassProcAddress() = 0;
+};
 
 class CSubclass {
  public:
@@ -41,7 +53,7 @@ class CSubclass {
   Handle hwnd_ = 0;
   Proc procOrg_ = 0;
   bool callDefaultProc_ = true;
-  Platform* platform_ = nullptr;  // set on installation
+  WindowProcedures* procs_ = nullptr;  // set on installation
 };
 
 // basSubclass: the module that keeps SubclassRegistry, the ordered list of
@@ -49,7 +61,7 @@ class CSubclass {
 // out).
 class basSubclass {
  public:
-  explicit basSubclass(Platform& p) : platform_(p) {}
+  explicit basSubclass(WindowProcedures& procs) : procs_(procs) {}
   ~basSubclass();
   basSubclass(const basSubclass&) = delete;
   basSubclass& operator=(const basSubclass&) = delete;
@@ -70,21 +82,8 @@ class basSubclass {
   std::size_t size() const { return SubclassRegistry.size(); }
 
  private:
-  Platform& platform_;
+  WindowProcedures& procs_;
   std::vector<std::shared_ptr<CSubclass>> SubclassRegistry;
 };
-
-inline constexpr std::uint32_t kWmNotify = 0x004E;
-
-// The notification header a WM_NOTIFY message points to (pointer-sized
-// sender handle and id, 32-bit code), laid out as the platform's NMHDR.
-struct NotifyHeader {
-  std::uintptr_t hwndFrom = 0;
-  std::uintptr_t idFrom = 0;
-  std::uint32_t code = 0;
-};
-
-// Copies the header from the address in lParam; nullopt for a null address.
-std::optional<NotifyHeader> ReadNotifyHeader(std::intptr_t lParam);
 
 }  // namespace tarvex::chrome

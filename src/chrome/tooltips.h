@@ -1,5 +1,6 @@
-// mToolTips: the balloon tooltips of the four picture buttons, one tooltip
-// window per button, created at load and destroyed at shutdown.
+// mToolTips: the balloon tooltips of the four picture buttons, one per
+// button, set up at load and removed at shutdown. The core says what each
+// balloon shows; the window layer builds it (shell/platform.h).
 #pragma once
 
 #include <array>
@@ -8,38 +9,31 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/platform.h"
+#include "ui/elements.h"
 
 namespace tarvex::chrome {
 
-inline constexpr std::uint32_t kTooltipStyle = 0x41;      // always tip + balloon
-inline constexpr int kTooltipMaxWidth = 1000;
-inline constexpr std::uint32_t kTooltipBkColor = 0x00A87038;   // COLORREF of RGB(56, 112, 168)
-inline constexpr std::uint32_t kTooltipTextColor = 0x00FFFFFF;
-inline constexpr int kTooltipIconInfo = 1;
-inline constexpr std::uint32_t kToolFlags = 0x11;         // id is hwnd + subclass
+enum class TipIcon { Info };
 
-struct TooltipSpec {
-  std::string_view button;
+// A balloon that shows while the pointer rests on a button of the main window.
+struct BalloonTip {
+  std::string_view button;  // element name
   std::string_view title;
-  std::vector<std::string_view> sentences;
+  TipIcon icon = TipIcon::Info;
+  std::string body;             // UTF-8; lines separated by CR LF
+  std::uint32_t backColor = 0;  // 0x00RRGGBB, as the element model's colours
+  std::uint32_t textColor = 0;
 };
 
-// The four tooltips in set-up order: close, hide, extract, settings.
-const std::array<TooltipSpec, 4>& TooltipSpecs();
+inline constexpr std::uint32_t kTipBackColor = ui::Rgb(56, 112, 168);
+inline constexpr std::uint32_t kTipTextColor = ui::Rgb(255, 255, 255);
 
 // Body text: a rule of 30 heavy horizontal lines, CR LF, each sentence framed
 // by one ideographic space before and seven after (lines joined by CR LF),
 // CR LF, the rule again.
 std::string TooltipBody(const std::vector<std::string_view>& sentences);
 
-using TooltipHandles = std::array<Handle, 4>;
-
-// Creates and configures the four tooltip windows owned by the main window.
-// A window whose creation failed keeps handle 0 and gets no further calls.
-TooltipHandles SetUpTooltips(Platform& p);
-
-// Destroys every tooltip window whose handle is not 0 and zeroes the handles.
-void TearDownTooltips(Platform& p, TooltipHandles& handles);
+// The four balloons in set-up order: close, hide, extract, settings.
+const std::array<BalloonTip, 4>& ButtonTips();
 
 }  // namespace tarvex::chrome

@@ -1,60 +1,45 @@
-// Balloon tooltip windows of the picture buttons: the tooltip class with the
-// wide messages, theme switched off so the chosen colours show, and a font
-// that renders the Japanese texts on a Windows of any language.
-#include <windows.h>
+#include "chrome/tooltips_win32.h"
+
 #include <commctrl.h>
 
-#include "shell/layer_win32.h"
+#include "ui/convert_win32.h"
 
 namespace tarvex::win32 {
 namespace {
 
-// SetWindowTheme lives in uxtheme.dll; it is looked up at run time so that
-// the program also starts where that library is missing. The library comes
-// from System32 only: a file of the same name beside the program (a download
-// folder holds anything) must never be the one that runs.
-void SwitchThemeOff(HWND window) {
-  using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-  static SetWindowThemeFn fn = [] {
-    HMODULE lib = LoadLibraryExW(L"uxtheme.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    return lib ? reinterpret_cast<SetWindowThemeFn>(reinterpret_cast<void*>(GetProcAddress(lib, "SetWindowTheme")))
-               : nullptr;
-  }();
-  if (fn) fn(window, L"", L"");
+// Wide enough for every line, so that the body breaks only at its CR LF pairs.
+constexpr int kMaxTipWidth = 1000;
+
+int IconOf(chrome::TipIcon icon) {
+  switch (icon) {
+    case chrome::TipIcon::Info: return TTI_INFO;
+  }
+  return TTI_NONE;
 }
 
 }  // namespace
 
-HWND CreateTooltip(HWND owner, DWORD style) {
-  HWND tip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, style, 0, 0, 0, 0, owner, nullptr,
-                             TheLayer().instance, nullptr);
-  if (!tip) return nullptr;
-  SwitchThemeOff(tip);
-  if (TheLayer().uiFont) SendMessageW(tip, WM_SETFONT, reinterpret_cast<WPARAM>(TheLayer().uiFont), FALSE);
-  return tip;
-}
-
-void TooltipMaxWidth(HWND tip, int width) { SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, width); }
-
-void TooltipColors(HWND tip, bool background, COLORREF color) {
-  SendMessageW(tip, background ? TTM_SETTIPBKCOLOR : TTM_SETTIPTEXTCOLOR, color, 0);
-}
-
-void TooltipTitle(HWND tip, int icon, std::string_view title) {
-  std::wstring w = Widen(title);
-  SendMessageW(tip, TTM_SETTITLEW, static_cast<WPARAM>(icon), reinterpret_cast<LPARAM>(w.c_str()));
-}
-
-void TooltipAddTool(HWND tip, UINT flags, HWND owner, UINT_PTR id, std::string_view text) {
-  std::wstring w = Widen(text);  // the tooltip keeps its own copy
+void BalloonTips::Add(HWND owner, HWND tool, const chrome::BalloonTip& tip) {
+  OwnedWindow window(CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP | TTS_BALLOON, 0, 0, 0, 0, owner,
+                                     nullptr, resources_.instance(), nullptr));
+  if (!window) return;
+  HWND w = window.get();
+  resources_.SwitchThemeOff(w);
+  if (resources_.uiFont()) SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(resources_.uiFont()), FALSE);
+  SendMessageW(w, TTM_SETMAXTIPWIDTH, 0, kMaxTipWidth);
+  SendMessageW(w, TTM_SETTIPBKCOLOR, ToColorRef(tip.backColor), 0);
+  SendMessageW(w, TTM_SETTIPTEXTCOLOR, ToColorRef(tip.textColor), 0);
+  const std::wstring title = Widen(tip.title);
+  SendMessageW(w, TTM_SETTITLEW, static_cast<WPARAM>(IconOf(tip.icon)), reinterpret_cast<LPARAM>(title.c_str()));
+  std::wstring body = Widen(tip.body);  // the tooltip keeps its own copy
   TOOLINFOW ti{};
   ti.cbSize = sizeof ti;
-  ti.uFlags = flags;
+  ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;  // the tool is the button's window, followed by the tooltip
   ti.hwnd = owner;
-  ti.uId = id;
-  ti.hinst = nullptr;
-  ti.lpszText = w.data();
-  SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+  ti.uId = reinterpret_cast<UINT_PTR>(tool);
+  ti.lpszText = body.data();
+  SendMessageW(w, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+  windows_.push_back(std::move(window));
 }
 
 }  // namespace tarvex::win32

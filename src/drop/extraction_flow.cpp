@@ -1,11 +1,13 @@
 #include "drop/extraction_flow.h"
 
-#include "shell/app_impl.h"
-#include "ui/model_ops.h"
+#include <algorithm>
+#include <optional>
 
-namespace tarvex {
+namespace tarvex::drop {
 
-namespace extract {
+std::string OverwriteQuestion(int count) {
+  return "解凍先に同じ名前のファイルが " + std::to_string(count) + " 個あります。\r\n上書きしますか？";
+}
 
 std::string BuildArchiverCommand(std::string_view option, std::string_view archive,
                                  std::string_view folder) {
@@ -19,33 +21,44 @@ std::string BuildArchiverCommand(std::string_view option, std::string_view archi
   return cmd;
 }
 
-}  // namespace extract
-
-void App::Impl::b_thaw_Click() {
-  PauseReadouts();
-  p.MessageBox(FormId::Main, extract::kHelpText, kCaption, MsgIcon::Information, MsgButtons::Ok);
-  ResumeReadouts();
+extract::OverwriteAnswer DialogHost::AskOverwrite(int count) {
+  switch (dialogs_.MessageBox(FormId::Main, OverwriteQuestion(count), kCaption, MsgIcon::Question,
+                              MsgButtons::YesNoCancel)) {
+    case MsgResult::Yes: return extract::OverwriteAnswer::Yes;
+    case MsgResult::No: return extract::OverwriteAnswer::No;
+    default: return extract::OverwriteAnswer::Cancel;
+  }
 }
 
-void App::Impl::b_thaw_OLEDragDrop(const std::vector<std::string>& paths, bool hasFileList) {
-  PauseReadouts();
+void DialogHost::OriginalKept(const std::string&, const std::string& keptAs) {
+  std::string path = keptAs;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  kept_.push_back(std::move(path));
+}
+
+void ExtractButton::b_thaw_Click() {
+  host_.PauseReadouts();
+  host_.dialogs().MessageBox(FormId::Main, kHelpText, kCaption, MsgIcon::Information, MsgButtons::Ok);
+  host_.ResumeReadouts();
+}
+
+void ExtractButton::b_thaw_OLEDragDrop(const std::vector<std::string>& paths, bool hasFileList) {
+  host_.PauseReadouts();
   // Data without a file (or with an empty list) has nothing to extract: it
   // is ignored before a folder is asked for.
   if (hasFileList && !paths.empty() && !paths.front().empty()) {
-    const std::optional<std::string> picked = p.BrowseForFolder(FormId::Main, extract::kPickerTitle);
-    const std::string folder = picked.value_or(std::string());
-    if (!folder.empty() && !closed) {
-      SetInfo(kInfoExtracting);
-      ui::SetText(p, main, "Text1", paths.front());
+    const std::string folder = host_.dialogs().BrowseForFolder(FormId::Main, kPickerTitle).value_or("");
+    if (!folder.empty() && !host_.Closed()) {
+      host_.SetInfo(kExtracting);
+      host_.SetArchivePath(paths.front());
+      DialogHost library(host_.dialogs());
       bool ok = false;
-      std::vector<std::string> kept;
-      for (const auto& trial : extract::kArchiverTrials) {
-        if (closed) break;  // the program was closed from a nested box
-        const std::string cmd =
-            extract::BuildArchiverCommand(trial.option, ui::TextOf(main, "Text1"), folder);
+      for (const auto& trial : kArchiverTrials) {
+        if (host_.Closed()) break;  // the program was closed from a nested box
+        const std::string cmd = BuildArchiverCommand(trial.option, host_.ArchivePath(), folder);
         int result = 1;
         try {
-          result = p.CallArchiver(trial.which, cmd, trial.outputSize, kept);
+          result = archivers_.Run(trial.which, cmd, trial.outputSize, library);
         } catch (...) {
           result = 1;  // an archiver that fails abnormally has failed
         }
@@ -54,23 +67,22 @@ void App::Impl::b_thaw_OLEDragDrop(const std::vector<std::string>& paths, bool h
           break;
         }
       }
-      if (closed)
-        return;
+      if (host_.Closed()) return;
       std::string notice;
-      if (!kept.empty()) {
-        notice = "\r\n\r\n" + std::string(extract::kKeptOriginalsText);
-        for (const std::string& path : kept) notice += "\r\n" + path;
+      if (!library.kept().empty()) {
+        notice = "\r\n\r\n" + std::string(kKeptOriginalsText);
+        for (const std::string& path : library.kept()) notice += "\r\n" + path;
       }
       if (ok)
-        p.MessageBox(FormId::Main, std::string(extract::kSuccessText) + folder + notice, kCaption,
-                     MsgIcon::Information, MsgButtons::Ok);
+        host_.dialogs().MessageBox(FormId::Main, std::string(kSuccessText) + folder + notice, kCaption,
+                                   MsgIcon::Information, MsgButtons::Ok);
       else
-        p.MessageBox(FormId::Main, std::string(extract::kFailureText) + notice, kCaption, MsgIcon::Warning,
-                     MsgButtons::Ok);
+        host_.dialogs().MessageBox(FormId::Main, std::string(kFailureText) + notice, kCaption,
+                                   MsgIcon::Warning, MsgButtons::Ok);
     }
   }
-  SetInfo("");
-  ResumeReadouts();
+  host_.SetInfo("");
+  host_.ResumeReadouts();
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::drop

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "readouts/digit_strip.h"
+#include "ui/element_names.h"
 
 namespace tarvex::readouts {
 
@@ -21,15 +22,16 @@ std::optional<char> UnitsOf(int v) {
 
 }  // namespace
 
-void ShowDateTime(Platform& p, ui::Form& form, const ClockTime& now) {
-  ShowDigit(p, form, "t1", TensOf(now.month), "01");
-  ShowDigit(p, form, "t2", UnitsOf(now.month), kAllDigits);
-  ShowDigit(p, form, "t3", TensOf(now.day), "0123");
-  ShowDigit(p, form, "t4", UnitsOf(now.day), kAllDigits);
-  ShowDigit(p, form, "tt1", TensOf(now.hour), "012");
-  ShowDigit(p, form, "tt2", UnitsOf(now.hour), kAllDigits);
-  ShowDigit(p, form, "tt3", TensOf(now.minute), "012345");
-  ShowDigit(p, form, "tt4", UnitsOf(now.minute), kAllDigits);
+void ShowDateTime(ui::FormView& view, ui::Form& form, const ClockTime& now) {
+  namespace names = ui::names;
+  ShowDigit(view, form, names::kT1, TensOf(now.month), "01");
+  ShowDigit(view, form, names::kT2, UnitsOf(now.month), kAllDigits);
+  ShowDigit(view, form, names::kT3, TensOf(now.day), "0123");
+  ShowDigit(view, form, names::kT4, UnitsOf(now.day), kAllDigits);
+  ShowDigit(view, form, names::kTt1, TensOf(now.hour), "012");
+  ShowDigit(view, form, names::kTt2, UnitsOf(now.hour), kAllDigits);
+  ShowDigit(view, form, names::kTt3, TensOf(now.minute), "012345");
+  ShowDigit(view, form, names::kTt4, UnitsOf(now.minute), kAllDigits);
 }
 
 }  // namespace tarvex::readouts

@@ -3,12 +3,19 @@
 // formats. Each cell accepts only the digits that can stand at its place.
 #pragma once
 
-#include "shell/platform.h"
 #include "ui/elements.h"
 
 namespace tarvex::readouts {
 
+// The local date and time of day, as far as the readout shows them.
+struct ClockTime {
+  int month = 1;   // 1..12
+  int day = 1;     // 1..31
+  int hour = 0;    // 0..23
+  int minute = 0;  // 0..59
+};
+
 // Sets all eight cells from the clock: 9:05 on 7 August shows 08/07 09:05.
-void ShowDateTime(Platform& p, ui::Form& form, const ClockTime& now);
+void ShowDateTime(ui::FormView& view, ui::Form& form, const ClockTime& now);
 
 }  // namespace tarvex::readouts

@@ -7,7 +7,6 @@
 #include <optional>
 #include <string_view>
 
-#include "shell/platform.h"
 #include "ui/elements.h"
 
 namespace tarvex::readouts {
@@ -17,13 +16,13 @@ inline constexpr std::string_view kAllDigits = "0123456789";
 // If `ch` is one of `allowed` (a set of ASCII digits), the cell shows that
 // digit's glyph (the picture of `sN`); otherwise it is left unchanged. A
 // missing character (past the end of a text) changes nothing either.
-void ShowDigit(Platform& p, ui::Form& form, std::string_view cell, std::optional<char> ch,
+void ShowDigit(ui::FormView& view, ui::Form& form, std::string_view cell, std::optional<char> ch,
                std::string_view allowed = kAllDigits);
 
 // Draws `text` right-aligned into seven cells (left to right): the k-th cell
 // from the right takes the k-th character from the end; cells left of the
 // text show 0; characters beyond the seventh from the end are not shown.
-void FillFromRight(Platform& p, ui::Form& form, const std::array<std::string_view, 7>& cells,
+void FillFromRight(ui::FormView& view, ui::Form& form, const std::array<std::string_view, 7>& cells,
                    std::string_view text);
 
 }  // namespace tarvex::readouts

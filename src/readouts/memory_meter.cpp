@@ -1,6 +1,7 @@
 #include "readouts/memory_meter.h"
 
 #include "readouts/digit_strip.h"
+#include "ui/element_names.h"
 
 namespace tarvex::readouts {
 
@@ -19,19 +20,19 @@ std::string MemoryMeter::ShownText(std::uint64_t bytes) const {
   return std::to_string(v);
 }
 
-bool MemoryMeter::DrawTotal(Platform& p, ui::Form& form) {
-  const auto status = p.GetMemoryStatus();
+bool MemoryMeter::DrawTotal(ui::FormView& view, ui::Form& form,
+                            const std::optional<MemoryStatus>& status) {
   if (!status) return false;
   ChooseUnit(status->totalPhys);
-  FillFromRight(p, form, kTotalCells, ShownText(status->totalPhys));
+  FillFromRight(view, form, ui::names::kTotalCells, ShownText(status->totalPhys));
   return true;
 }
 
-bool MemoryMeter::DrawFree(Platform& p, ui::Form& form) {
-  const auto status = p.GetMemoryStatus();
+bool MemoryMeter::DrawFree(ui::FormView& view, ui::Form& form,
+                           const std::optional<MemoryStatus>& status) {
   if (!status) return false;
   ChooseUnit(status->totalPhys);
-  FillFromRight(p, form, kFreeCells, ShownText(status->availPhys));
+  FillFromRight(view, form, ui::names::kFreeCells, ShownText(status->availPhys));
   return true;
 }
 

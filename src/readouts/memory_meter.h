@@ -6,20 +6,19 @@
 // has more than seven digits shows 9999999.
 #pragma once
 
-#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
-#include <string_view>
 
-#include "shell/platform.h"
 #include "ui/elements.h"
 
 namespace tarvex::readouts {
 
-inline constexpr std::array<std::string_view, 7> kTotalCells = {"m0", "m1", "m2", "m3",
-                                                                 "m4", "m5", "m6"};
-inline constexpr std::array<std::string_view, 7> kFreeCells = {"mm0", "mm1", "mm2", "mm3",
-                                                                "mm4", "mm5", "mm6"};
+// A reading of the physical memory.
+struct MemoryStatus {
+  std::uint64_t totalPhys = 0;  // bytes
+  std::uint64_t availPhys = 0;  // bytes
+};
 
 class MemoryMeter {
  public:
@@ -32,10 +31,10 @@ class MemoryMeter {
   std::string ShownText(std::uint64_t bytes) const;
 
   // First memory tick: draws the total into the upper strip. Returns false
-  // when the reading failed (nothing drawn).
-  bool DrawTotal(Platform& p, ui::Form& form);
+  // when there is no reading (nothing drawn).
+  bool DrawTotal(ui::FormView& view, ui::Form& form, const std::optional<MemoryStatus>& status);
   // Meter tick: draws the free memory into the lower strip.
-  bool DrawFree(Platform& p, ui::Form& form);
+  bool DrawFree(ui::FormView& view, ui::Form& form, const std::optional<MemoryStatus>& status);
 
  private:
   Unit unit_ = Unit::Undecided;

@@ -3,23 +3,12 @@
 // as far as it can be applied at once.
 #include "settings/care_window.h"
 
-#include <cmath>
-#include <limits>
-
 #include "shell/app_impl.h"
 #include "ui/model_ops.h"
 
 namespace tarvex {
 
-namespace {
-
-int RoundedTwips(float twips) {
-  const double r = std::nearbyint(double(twips));
-  if (!(r >= std::numeric_limits<int>::min() && r <= std::numeric_limits<int>::max())) return 0;
-  return static_cast<int>(r);
-}
-
-}  // namespace
+namespace names = ui::names;
 
 ui::Form& App::Impl::EnsureCare() {
   if (!care) {
@@ -30,8 +19,8 @@ ui::Form& App::Impl::EnsureCare() {
       // held, so the next write of "Act" does not lose it.
       const int v = *carriedActc;
       carriedActc.reset();
-      if (ui::Element* e = care->Find("actc")) e->value = v;
-      p.SetCheck(FormId::Care, "actc", v);
+      if (ui::Element* e = care->Find(names::kActc)) e->value = v;
+      p.SetCheck(FormId::Care, names::kActc, v);
     }
   }
   return *care;
@@ -40,7 +29,7 @@ ui::Form& App::Impl::EnsureCare() {
 int App::Impl::ReadActc() {
   ui::Form& f = EnsureCare();
   if (!actcSettled) return startupAct;
-  const ui::Element* e = f.Find("actc");
+  const ui::Element* e = f.Find(names::kActc);
   return e ? e->value : 0;
 }
 
@@ -48,8 +37,8 @@ void App::Impl::SetActc(int value) {
   ui::Form& f = EnsureCare();
   // The program only ever stores 0 or 1; anything else counts as off.
   const int v = value == 1 ? 1 : 0;
-  if (ui::Element* e = f.Find("actc")) e->value = v;
-  p.SetCheck(FormId::Care, "actc", v);
+  if (ui::Element* e = f.Find(names::kActc)) e->value = v;
+  p.SetCheck(FormId::Care, names::kActc, v);
 }
 
 void App::Impl::b_rach_Click() {
@@ -65,11 +54,10 @@ void App::Impl::b_rach_Click() {
 
 void App::Impl::Command1_Click() {
   if (!care) return;
-  const ui::Element* actc = care->Find("actc");
-  if (actc && actc->value == 1)
-    p.SetTopmost(FormId::Main, RoundedTwips(main.left), RoundedTwips(main.top));
-  p.MessageBox(FormId::Care, settings::kNextStartNotice, kCaption, MsgIcon::Information,
-               MsgButtons::Ok);
+  const ui::Element* actc = care->Find(names::kActc);
+  if (actc && actc->value == 1) p.SetTopmost(FormId::Main);
+  p.dialogs().MessageBox(FormId::Care, settings::kNextStartNotice, kCaption, MsgIcon::Information,
+                         MsgButtons::Ok);
   if (!care) return;  // unloaded meanwhile (its unload already resumed)
   ResumeReadouts();
   SetInfo("");
@@ -85,7 +73,7 @@ void App::Impl::care_Form_Unload() {
 void App::Impl::UnloadCare() {
   if (!care) return;
   if (!closing && actcSettled) {
-    if (const ui::Element* e = care->Find("actc")) carriedActc = e->value;
+    if (const ui::Element* e = care->Find(names::kActc)) carriedActc = e->value;
   }
   care_Form_Unload();
   care.reset();

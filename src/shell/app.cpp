@@ -3,36 +3,20 @@
 // picture buttons, the message hook and shutdown.
 #include "shell/app.h"
 
-#include <cmath>
-#include <limits>
-
 #include "chrome/frame.h"
 #include "chrome/picture_buttons.h"
+#include "chrome/tooltips.h"
 #include "readouts/date_time.h"
 #include "shell/app_impl.h"
 #include "ui/model_ops.h"
 
 namespace tarvex {
 
-namespace {
+namespace names = ui::names;
+using ui::TwipsToPx;
 
-int TwipsToPx(float twips) {
-  const double px = std::nearbyint(double(twips) / ui::kTwipsPerPixel);
-  if (!(px >= std::numeric_limits<int>::min() && px <= std::numeric_limits<int>::max()))
-    return px < 0 ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
-  return static_cast<int>(px);
-}
-
-int RoundedTwips(float twips) {
-  const double r = std::nearbyint(double(twips));
-  if (!(r >= std::numeric_limits<int>::min() && r <= std::numeric_limits<int>::max())) return 0;
-  return static_cast<int>(r);
-}
-
-}  // namespace
-
-App::Impl::Impl(Platform& platform)
-    : p(platform), main(ui::MakeMainForm()), store(platform), registry(platform) {}
+App::Impl::Impl(Platform& platform, drop::Archivers& archivers)
+    : p(platform), main(ui::MakeMainForm()), store(platform), registry(platform), thaw(*this, archivers) {}
 
 // ---- helpers ---------------------------------------------------------------
 
@@ -59,20 +43,24 @@ void App::Impl::SetTop(ui::Form& f, float twips) {
 // nothing more.
 void App::Impl::SetInfo(std::string_view text) {
   if (closed) return;
-  ui::SetText(p, main, "info", text);
+  ui::SetText(p, main, names::kInfo, text);
 }
 
 void App::Impl::PauseReadouts() {
   if (closed) return;
-  ui::SetTimerEnabled(p, main, "DateCheck", false);
-  ui::SetTimerEnabled(p, main, "Timer1", false);
+  ui::SetTimerEnabled(p, main, names::kDateCheck, false);
+  ui::SetTimerEnabled(p, main, names::kTimer1, false);
 }
 
 void App::Impl::ResumeReadouts() {
   if (closed) return;
-  ui::SetTimerEnabled(p, main, "DateCheck", true);
-  ui::SetTimerEnabled(p, main, "Timer1", true);
+  ui::SetTimerEnabled(p, main, names::kDateCheck, true);
+  ui::SetTimerEnabled(p, main, names::kTimer1, true);
 }
+
+void App::Impl::SetArchivePath(std::string_view path) { ui::SetText(p, main, names::kText1, path); }
+
+std::string App::Impl::ArchivePath() { return std::string(ui::TextOf(main, names::kText1)); }
 
 void App::Impl::SavePosition() {
   const int act = ReadActc();
@@ -100,7 +88,7 @@ void App::Impl::Form_Load() {
 
   p.ClearWindowRegion(FormId::Main);
 
-  tips = chrome::SetUpTooltips(p);
+  for (const chrome::BalloonTip& tip : chrome::ButtonTips()) p.AddBalloonTip(FormId::Main, tip);
 
   clsSubclass = std::make_shared<chrome::CSubclass>();
   clsSubclass->set_hwnd(p.WindowHandle(FormId::Main));
@@ -117,7 +105,7 @@ void App::Impl::Form_Resize(FormId form) {
 void App::Impl::Timer2_Timer() {
   try {
     SetInfo(kInfoReadingMemory);
-    meter.DrawTotal(p, main);
+    meter.DrawTotal(p, main, p.GetMemoryStatus());
   } catch (...) {
     // A failed first reading skips the drawing; the settle step runs anyway.
   }
@@ -125,8 +113,8 @@ void App::Impl::Timer2_Timer() {
 }
 
 void App::Impl::Settle() {
-  ui::SetTimerInterval(p, main, "Timer2", 0);
-  ui::SetTimerInterval(p, main, "Timer1", 200);
+  ui::SetTimerInterval(p, main, names::kTimer2, 0);
+  ui::SetTimerInterval(p, main, names::kTimer1, 200);
   SetInfo("");
   std::int32_t top = store.ReadWhole(kKeyTop, kDefaultTop);
   std::int32_t left = store.ReadWhole(kKeyLeft, kDefaultLeft);
@@ -137,14 +125,14 @@ void App::Impl::Settle() {
   }
   SetLeft(main, static_cast<float>(left));
   SetTop(main, static_cast<float>(top));
-  if (act == 1) p.SetTopmost(FormId::Main, RoundedTwips(main.left), RoundedTwips(main.top));
+  if (act == 1) p.SetTopmost(FormId::Main);
   SetActc(act);
   actcSettled = true;
 }
 
 void App::Impl::Timer1_Timer() {
   try {
-    meter.DrawFree(p, main);
+    meter.DrawFree(p, main, p.GetMemoryStatus());
   } catch (...) {
     // The next tick redraws the whole strip.
   }
@@ -162,7 +150,7 @@ void App::Impl::Form_QueryUnload() {
     clsSubclass.reset();
   }
   SetInfo(kInfoDestroying);
-  chrome::TearDownTooltips(p, tips);
+  p.RemoveBalloonTips(FormId::Main);
   UnloadCare();
 }
 
@@ -182,34 +170,33 @@ void App::Impl::b_close_Click() {
 
 // ---- picture buttons ----------------------------------------------------------
 
-void App::Impl::b_close_MouseDown() { chrome::ShowPressed(p, main, "b_close"); }
-void App::Impl::b_close_MouseUp() { chrome::ShowNormal(p, main, "b_close"); }
-void App::Impl::b_hide_MouseDown() { chrome::ShowPressed(p, main, "b_hide"); }
-void App::Impl::b_hide_MouseUp() { chrome::ShowNormal(p, main, "b_hide"); }
-void App::Impl::b_rach_MouseDown() { chrome::ShowPressed(p, main, "b_rach"); }
-void App::Impl::b_rach_MouseUp() { chrome::ShowNormal(p, main, "b_rach"); }
-void App::Impl::b_thaw_MouseDown() { chrome::ShowPressed(p, main, "b_thaw"); }
-void App::Impl::b_thaw_MouseUp() { chrome::ShowNormal(p, main, "b_thaw"); }
+void App::Impl::b_close_MouseDown() { chrome::ShowPressed(p, main, names::kBClose); }
+void App::Impl::b_close_MouseUp() { chrome::ShowNormal(p, main, names::kBClose); }
+void App::Impl::b_hide_MouseDown() { chrome::ShowPressed(p, main, names::kBHide); }
+void App::Impl::b_hide_MouseUp() { chrome::ShowNormal(p, main, names::kBHide); }
+void App::Impl::b_rach_MouseDown() { chrome::ShowPressed(p, main, names::kBRach); }
+void App::Impl::b_rach_MouseUp() { chrome::ShowNormal(p, main, names::kBRach); }
+void App::Impl::b_thaw_MouseDown() { chrome::ShowPressed(p, main, names::kBThaw); }
+void App::Impl::b_thaw_MouseUp() { chrome::ShowNormal(p, main, names::kBThaw); }
 
 // ---- hide and restore ----------------------------------------------------------
 
 void App::Impl::b_hide_Click() {
-  ui::SetText(p, main, "mtop", SingleText(main.top));
-  ui::SetText(p, main, "mleft", SingleText(main.left));
+  ui::SetText(p, main, names::kMtop, SingleText(main.top));
+  ui::SetText(p, main, names::kMleft, SingleText(main.left));
   SetLeft(main, kHiddenLeft);
 }
 
 void App::Impl::syst_Click() {
-  SetTop(main, TextToSingle(ui::TextOf(main, "mtop")));
-  SetLeft(main, TextToSingle(ui::TextOf(main, "mleft")));
+  SetTop(main, TextToSingle(ui::TextOf(main, names::kMtop)));
+  SetLeft(main, TextToSingle(ui::TextOf(main, names::kMleft)));
 }
 
 // ---- dragging and position memory ---------------------------------------------
 
 void App::Impl::StartDrag(int button) {
   if (button != kLeftButton) return;
-  p.ReleaseMouseCapture();
-  p.SendCaptionDrag(FormId::Main);  // returns when the move loop has ended
+  p.DragWindow(FormId::Main);  // returns when the move has ended
 }
 
 void App::Impl::Form_MouseMove(int button) {
@@ -222,19 +209,18 @@ void App::Impl::Image6_MouseMove(int button) { StartDrag(button); }
 
 // ---- message hook ----------------------------------------------------------------
 
-void App::Impl::clsSubClass_WndProc(std::uint32_t msg, std::uintptr_t, std::intptr_t lParam) {
-  if (msg != chrome::kWmNotify) return;
-  // The header is only observed; nothing follows from it.
-  lastNotify = chrome::ReadNotifyHeader(lParam);
-}
+// The main window's messages, tooltip notifications among them, are observed
+// after the window's own handling; no action follows from any of them.
+void App::Impl::clsSubClass_WndProc(std::uint32_t, std::uintptr_t, std::intptr_t) {}
 
 // ---- App -------------------------------------------------------------------------
 
-App::App(Platform& platform) : impl_(std::make_unique<Impl>(platform)) {}
+App::App(Platform& platform, drop::Archivers& archivers) : impl_(std::make_unique<Impl>(platform, archivers)) {}
 App::~App() = default;
 
 ui::Form& App::MainForm() { return impl_->main; }
 ui::Form* App::CareForm() { return impl_->care.get(); }
+ui::Form* App::Model(FormId form) { return impl_->FormOf(form); }
 
 void App::Start() {
   Impl& s = *impl_;
@@ -254,11 +240,11 @@ void App::OnTimer(FormId form, std::string_view timer) {
   Impl& s = *impl_;
   if (s.closed || s.closing || form != FormId::Main) return;
   if (!ui::TimerRunning(s.main, timer)) return;
-  if (timer == "DateCheck")
+  if (timer == names::kDateCheck)
     s.DateCheck_Timer();
-  else if (timer == "Timer1")
+  else if (timer == names::kTimer1)
     s.Timer1_Timer();
-  else if (timer == "Timer2")
+  else if (timer == names::kTimer2)
     s.Timer2_Timer();
 }
 
@@ -273,26 +259,26 @@ void App::OnWindowMoved(FormId form, int leftPx, int topPx) {
 void App::OnMouseDown(FormId form, std::string_view element, int, int, float, float) {
   Impl& s = *impl_;
   if (s.closed || form != FormId::Main) return;
-  if (element == "b_close")
+  if (element == names::kBClose)
     s.b_close_MouseDown();
-  else if (element == "b_hide")
+  else if (element == names::kBHide)
     s.b_hide_MouseDown();
-  else if (element == "b_rach")
+  else if (element == names::kBRach)
     s.b_rach_MouseDown();
-  else if (element == "b_thaw")
+  else if (element == names::kBThaw)
     s.b_thaw_MouseDown();
 }
 
 void App::OnMouseUp(FormId form, std::string_view element, int, int, float, float) {
   Impl& s = *impl_;
   if (s.closed || form != FormId::Main) return;
-  if (element == "b_close")
+  if (element == names::kBClose)
     s.b_close_MouseUp();
-  else if (element == "b_hide")
+  else if (element == names::kBHide)
     s.b_hide_MouseUp();
-  else if (element == "b_rach")
+  else if (element == names::kBRach)
     s.b_rach_MouseUp();
-  else if (element == "b_thaw")
+  else if (element == names::kBThaw)
     s.b_thaw_MouseUp();
 }
 
@@ -301,7 +287,7 @@ void App::OnMouseMove(FormId form, std::string_view element, int button, int, fl
   if (s.closed || s.closing || form != FormId::Main) return;
   if (element.empty())
     s.Form_MouseMove(button);
-  else if (element == "Image6")
+  else if (element == names::kImage6)
     s.Image6_MouseMove(button);
 }
 
@@ -309,23 +295,23 @@ void App::OnClick(FormId form, std::string_view element) {
   Impl& s = *impl_;
   if (s.closed || s.closing) return;
   if (form == FormId::Main) {
-    if (element == "b_close")
+    if (element == names::kBClose)
       s.b_close_Click();
-    else if (element == "b_hide")
+    else if (element == names::kBHide)
       s.b_hide_Click();
-    else if (element == "b_rach")
+    else if (element == names::kBRach)
       s.b_rach_Click();
-    else if (element == "b_thaw")
-      s.b_thaw_Click();
-  } else if (element == "Command1" && s.care) {
+    else if (element == names::kBThaw)
+      s.thaw.b_thaw_Click();
+  } else if (element == names::kCommand1 && s.care) {
     s.Command1_Click();
   }
 }
 
 void App::OnCheckChanged(FormId form, std::string_view element, int value) {
   Impl& s = *impl_;
-  if (form != FormId::Care || element != "actc" || !s.care) return;
-  if (ui::Element* e = s.care->Find("actc")) e->value = value;
+  if (form != FormId::Care || element != names::kActc || !s.care) return;
+  if (ui::Element* e = s.care->Find(names::kActc)) e->value = value;
   // The box now holds the user's choice, not its initial value.
   s.actcSettled = true;
 }
@@ -333,8 +319,8 @@ void App::OnCheckChanged(FormId form, std::string_view element, int value) {
 void App::OnDrop(FormId form, std::string_view element, const std::vector<std::string>& paths,
                  bool hasFileList) {
   Impl& s = *impl_;
-  if (s.closed || s.closing || form != FormId::Main || element != "b_thaw") return;
-  s.b_thaw_OLEDragDrop(paths, hasFileList);
+  if (s.closed || s.closing || form != FormId::Main || element != names::kBThaw) return;
+  s.thaw.b_thaw_OLEDragDrop(paths, hasFileList);
 }
 
 void App::OnTrayClick() {

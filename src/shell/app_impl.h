@@ -1,6 +1,5 @@
 // The state of the running gadget and its event handlers under their own
-// names. Shared by the files of the shell, the settings window and the drop
-// flow; only App (shell/app.h) is seen by the Win32 layer.
+// names. Shared by the files of the shell and the settings window; only App (shell/app.h) is seen by the Win32 layer.
 #pragma once
 
 #include <cstdint>
@@ -11,10 +10,11 @@
 #include <vector>
 
 #include "chrome/subclass.h"
-#include "chrome/tooltips.h"
+#include "drop/extraction_flow.h"
 #include "readouts/memory_meter.h"
 #include "shell/app.h"
 #include "shell/settings_store.h"
+#include "ui/element_names.h"
 #include "ui/elements.h"
 
 namespace tarvex {
@@ -23,19 +23,16 @@ inline constexpr std::string_view kInfoReadingMemory = "メモリ情報取得中
 inline constexpr std::string_view kInfoUnhooking = "サブクラス化解除中...";
 inline constexpr std::string_view kInfoDestroying = "ウィンドウ破棄中...";
 inline constexpr std::string_view kInfoPaused = "監視を一時停止します。";
-inline constexpr std::string_view kInfoExtracting = "解凍中...";
-inline constexpr std::string_view kCaption = "Tarvex";
 inline constexpr float kHiddenLeft = -50000.0f;
 
-struct App::Impl {
-  explicit Impl(Platform& platform);
+struct App::Impl final : drop::Host {
+  Impl(Platform& platform, drop::Archivers& archivers);
 
   Platform& p;
   ui::Form main;
   std::unique_ptr<ui::Form> care;  // the settings window, while loaded
   SettingsStore store;
   readouts::MemoryMeter meter;
-  chrome::TooltipHandles tips{};
   chrome::basSubclass registry;
   std::shared_ptr<chrome::CSubclass> clsSubclass;
 
@@ -50,16 +47,15 @@ struct App::Impl {
   bool careShown = false;
   // The check box value of a settings window unloaded before shutdown.
   std::optional<int> carriedActc;
-  std::optional<chrome::NotifyHeader> lastNotify;
 
   // ---- helpers ----
   ui::Form* FormOf(FormId id);
   void SetLeft(ui::Form& f, float twips);
   void SetTop(ui::Form& f, float twips);
   void MoveReal(ui::Form& f);
-  void SetInfo(std::string_view text);
-  void PauseReadouts();
-  void ResumeReadouts();
+  void SetInfo(std::string_view text) override;
+  void PauseReadouts() override;
+  void ResumeReadouts() override;
   void SavePosition();  // read actc, then write Top, Left, Act
 
   // ---- main window ----
@@ -98,9 +94,14 @@ struct App::Impl {
   void care_Form_Unload();
   void UnloadCare();
 
-  // ---- drop flow (extract/extraction_flow.cpp) ----
-  void b_thaw_Click();
-  void b_thaw_OLEDragDrop(const std::vector<std::string>& paths, bool hasFileList);
+  // ---- the extract button's flow (drop/extraction_flow.cpp) ----
+  drop::ExtractButton thaw;
+
+  // ---- drop::Host ----
+  void SetArchivePath(std::string_view path) override;
+  std::string ArchivePath() override;
+  bool Closed() const override { return closed; }
+  Dialogs& dialogs() override { return p.dialogs(); }
 };
 
 }  // namespace tarvex

@@ -1,282 +1,196 @@
-// The platform services of the core, each with the real Win32 call: the
-// per-user settings in the registry, window placement, memory status, the
-// local time, the tray, tooltips, the message hook, the window drag, message
-// boxes, the folder picker and the archivers.
-#include <windows.h>
-#include <shlobj.h>
+#include "shell/platform_win32.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <cwchar>
 #include <vector>
 
-#include "shell/layer_win32.h"
-#include "extract/archiver.h"
-#include "shell/dialog_font_win32.h"
-#include "shell/platform_win32.h"
 #include "shell/settings_store.h"
+#include "ui/convert_win32.h"
 
 namespace tarvex::win32 {
-
-Layer& TheLayer() {
-  static Layer layer;
-  return layer;
-}
-
-FormWindow& Window(FormId form) {
-  Layer& L = TheLayer();
-  return form == FormId::Main ? L.main : L.care;
-}
-
-ui::Form* Model(FormId form) {
-  App* app = TheLayer().app;
-  if (!app) return nullptr;
-  return form == FormId::Main ? &app->MainForm() : app->CareForm();
-}
-
-std::wstring Widen(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-  return w;
-}
-
-std::string Narrow(std::wstring_view utf16) {
-  if (utf16.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), nullptr, 0,
-                                    nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
-
-int TwipsToPx(float twips) {
-  return static_cast<int>(std::lround(static_cast<double>(twips) / ui::kTwipsPerPixel));
-}
-
-COLORREF ToColorRef(std::uint32_t rgb) {
-  return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
-
 namespace {
 
 HWND H(Handle h) { return reinterpret_cast<HWND>(h); }
-Handle ToHandle(HWND h) { return reinterpret_cast<Handle>(h); }
 
 std::wstring SettingsKey(std::string_view app, std::string_view section) {
   return L"Software\\" + Widen(app) + L"\\" + Widen(section);
 }
 
-// Answers the archivers' one question with a box owned by the main window.
-class BoxHost : public extract::ExtractHost {
- public:
-  extract::OverwriteAnswer AskOverwrite(int count) override {
-    // "解凍先に同じ名前のファイルが N 個あります。" CR LF "上書きしますか？"
-    std::wstring text = L"\u89E3\u51CD\u5148\u306B\u540C\u3058\u540D\u524D\u306E\u30D5\u30A1\u30A4\u30EB\u304C ";
-    text += std::to_wstring(count);
-    text += L" \u500B\u3042\u308A\u307E\u3059\u3002\r\n\u4E0A\u66F8\u304D\u3057\u307E\u3059\u304B\uFF1F";
-    JapaneseDialogFont font;
-    const int r = ::MessageBoxW(TheLayer().main.hwnd, text.c_str(), L"Tarvex", MB_YESNOCANCEL | MB_ICONQUESTION);
-    if (r == IDYES) return extract::OverwriteAnswer::Yes;
-    if (r == IDNO) return extract::OverwriteAnswer::No;
-    return extract::OverwriteAnswer::Cancel;
-  }
-  void OriginalKept(const std::string&, const std::string& keptAs) override {
-    std::string path = keptAs;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    kept.push_back(path);
-  }
-  std::vector<std::string> kept;
-};
-
-class Win32Platform final : public Platform {
- public:
-  std::string GetSetting(std::string_view app, std::string_view section, std::string_view key,
-                         std::string_view def) override {
-    const std::wstring sub = SettingsKey(app, section);
-    const std::wstring name = Widen(key);
-    const auto data = ReadSizedValue([&](unsigned char* buffer, std::uint32_t& bytes) {
-      DWORD n = bytes;
-      const LSTATUS r = RegGetValueW(HKEY_CURRENT_USER, sub.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, buffer, &n);
-      bytes = n;
-      if (r == ERROR_SUCCESS) return SizedRead::Done;
-      return r == ERROR_MORE_DATA ? SizedRead::TooSmall : SizedRead::Failed;
-    });
-    if (!data) return std::string(def);
-    std::wstring text(data->size() / sizeof(wchar_t), L'\0');
-    std::memcpy(text.data(), data->data(), text.size() * sizeof(wchar_t));
-    text.resize(wcsnlen(text.c_str(), text.size()));
-    return Narrow(text);
-  }
-
-  void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
-                   std::string_view value) override {
-    const std::wstring sub = SettingsKey(app, section);
-    HKEY k;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, sub.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) !=
-        ERROR_SUCCESS)
-      return;
-    const std::wstring name = Widen(key);
-    const std::wstring v = Widen(value);
-    RegSetValueExW(k, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
-                   static_cast<DWORD>((v.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(k);
-  }
-
-  Handle WindowHandle(FormId form) override { return ToHandle(Window(form).hwnd); }
-  Handle ElementHandle(FormId form, std::string_view element) override {
-    return ToHandle(ElementWindow(form, element));
-  }
-  void MoveWindowPx(FormId form, int leftPx, int topPx) override { MoveFormWindow(form, leftPx, topPx); }
-
-  void SetTopmost(FormId form, int x, int y) override {
-    if (HWND h = Window(form).hwnd) SetWindowPos(h, HWND_TOPMOST, x, y, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
-  }
-  void ClearWindowRegion(FormId form) override {
-    if (HWND h = Window(form).hwnd) SetWindowRgn(h, nullptr, TRUE);
-  }
-  void Invalidate(FormId form, std::string_view element) override { InvalidateElement(form, element); }
-  void TimerChanged(FormId form, std::string_view timer, int interval, bool enabled) override {
-    SetFormTimer(form, timer, interval, enabled);
-  }
-
-  void CreateForm(FormId form) override { CreateFormWindow(form); }
-  void DestroyForm(FormId form) override {
-    if (form == FormId::Care) HideCare();
-    DestroyFormWindow(form);
-  }
-  void HideForm(FormId form) override {
-    if (form == FormId::Care) {
-      HideCare();
-    } else if (HWND h = Window(form).hwnd) {
-      ShowWindow(h, SW_HIDE);
-    }
-  }
-  void ShowModal(FormId form) override {
-    if (form == FormId::Care) ShowCareModal();
-  }
-  void SetCheck(FormId form, std::string_view element, int value) override {
-    if (form == FormId::Care) SetCareCheck(element, value);
-  }
-
-  std::optional<MemoryStatus> GetMemoryStatus() override {
-    MEMORYSTATUSEX ms{};
-    ms.dwLength = sizeof ms;
-    if (!GlobalMemoryStatusEx(&ms)) return std::nullopt;
-    return MemoryStatus{ms.ullTotalPhys, ms.ullAvailPhys};
-  }
-
-  ClockTime LocalTime() override {
-    SYSTEMTIME st;
-    GetLocalTime(&st);
-    return ClockTime{st.wMonth, st.wDay, st.wHour, st.wMinute};
-  }
-
-  void TraySetTip(std::string_view tip) override { TraySetTipText(tip); }
-  void TrayShow() override { TrayAdd(); }
-  void TrayRemove() override { TrayDelete(); }
-
-  Handle CreateTooltipWindow(Handle owner, std::uint32_t style) override {
-    return ToHandle(CreateTooltip(H(owner), style));
-  }
-  void TooltipSetMaxWidth(Handle tip, int width) override {
-    if (tip) TooltipMaxWidth(H(tip), width);
-  }
-  void TooltipSetBkColor(Handle tip, std::uint32_t colorref) override {
-    if (tip) TooltipColors(H(tip), true, colorref);
-  }
-  void TooltipSetTextColor(Handle tip, std::uint32_t colorref) override {
-    if (tip) TooltipColors(H(tip), false, colorref);
-  }
-  void TooltipSetTitle(Handle tip, int icon, std::string_view title) override {
-    if (tip) TooltipTitle(H(tip), icon, title);
-  }
-  void TooltipAddTool(Handle tip, std::uint32_t flags, Handle owner, Handle toolId, std::string_view text) override {
-    if (tip) win32::TooltipAddTool(H(tip), flags, H(owner), static_cast<UINT_PTR>(toolId), text);
-  }
-  void DestroyWindowHandle(Handle window) override {
-    if (window && IsWindow(H(window))) DestroyWindow(H(window));
-  }
-
-  Proc SetWindowProc(Handle window, Proc proc) override {
-    return static_cast<Proc>(ExchangeWindowProc(H(window), static_cast<LONG_PTR>(proc)));
-  }
-  LResult CallWindowProcedure(Proc proc, Handle window, std::uint32_t msg, std::uintptr_t wParam,
-                              std::intptr_t lParam) override {
-    return static_cast<LResult>(CallSavedProc(static_cast<LONG_PTR>(proc), H(window), msg,
-                                              static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)));
-  }
-  Proc SubclassProcAddress() override { return static_cast<Proc>(RoutingProcAddress()); }
-
-  void ReleaseMouseCapture() override { ReleaseCapture(); }
-  void SendCaptionDrag(FormId form) override {
-    StartCaptionDrag(form);
-  }
-
-  MsgResult MessageBox(FormId owner, std::string_view text, std::string_view caption, MsgIcon icon,
-                       MsgButtons buttons) override {
-    HWND o = Window(owner).hwnd;
-    if (!o || !IsWindowVisible(o)) o = TheLayer().main.hwnd;
-    UINT type = buttons == MsgButtons::YesNoCancel ? MB_YESNOCANCEL : MB_OK;
-    switch (icon) {
-      case MsgIcon::Information: type |= MB_ICONINFORMATION; break;
-      case MsgIcon::Warning: type |= MB_ICONEXCLAMATION; break;
-      case MsgIcon::Question: type |= MB_ICONQUESTION; break;
-    }
-    const std::wstring t = Widen(text), c = Widen(caption);
-    JapaneseDialogFont font;
-    switch (::MessageBoxW(o, t.c_str(), c.c_str(), type)) {
-      case IDYES: return MsgResult::Yes;
-      case IDNO: return MsgResult::No;
-      case IDCANCEL: return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
-      default: return MsgResult::Ok;
-    }
-  }
-
-  std::optional<std::string> BrowseForFolder(FormId owner, std::string_view title) override {
-    HWND o = Window(owner).hwnd;
-    if (!o) o = TheLayer().main.hwnd;
-    const std::wstring t = Widen(title);
-    BROWSEINFOW bi{};
-    bi.hwndOwner = o;
-    bi.lpszTitle = t.c_str();
-    bi.ulFlags = BIF_RETURNONLYFSDIRS;
-    PIDLIST_ABSOLUTE pidl;
-    {
-      JapaneseDialogFont font;
-      pidl = SHBrowseForFolderW(&bi);
-    }
-    if (!pidl) return std::nullopt;
-    // Room for long paths; a choice without a file-system path counts as a cancel.
-    std::wstring path(32768, L'\0');
-    BOOL ok = SHGetPathFromIDListEx(pidl, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT);
-    if (!ok) ok = SHGetPathFromIDListW(pidl, path.data());  // systems without the long form
-    CoTaskMemFree(pidl);
-    path.resize(wcsnlen(path.c_str(), path.size()));
-    if (!ok || path.empty()) return std::nullopt;
-    return Narrow(path);
-  }
-
-  int CallArchiver(Archiver which, std::string_view cmdline, int outputSize,
-                   std::vector<std::string>& keptOriginals) override {
-    BoxHost host;
-    const std::size_t size = outputSize > 0 ? static_cast<std::size_t>(outputSize) : 0;
-    std::vector<char> output(size + 1, '\0');
-    int result = -1;
-    switch (which) {
-      case Archiver::UnZip: result = extract::UnZip(host, cmdline, output.data(), size); break;
-      case Archiver::Cab: result = extract::Cab(host, cmdline, output.data(), size); break;
-      case Archiver::Unlha: result = extract::Unlha(host, cmdline, output.data(), size); break;
-    }
-    keptOriginals.insert(keptOriginals.end(), host.kept.begin(), host.kept.end());
-    return result;
-  }
-};
-
 }  // namespace
 
-std::unique_ptr<Platform> MakeWin32Platform() { return std::make_unique<Win32Platform>(); }
+Win32Platform::Win32Platform(Resources& resources)
+    : resources_(resources), dialogs_([this](FormId form) { return WindowOf(form); }) {}
+
+Win32Platform::~Win32Platform() { Close(); }
+
+bool Win32Platform::Open(App& app) {
+  if (main_) return false;
+  main_ = std::make_unique<MainWindow>(app, resources_);
+  settings_ = std::make_unique<FormWindow>(app, resources_, FormId::Care);
+  HWND main = main_->Create(nullptr);
+  if (!main) return false;
+  app.Start();  // the load step: position, tray, region, tooltips, hook
+  if (!IsWindow(main)) return false;
+  const ui::Form& form = app.MainForm();
+  main_->MoveTo(ui::TwipsToPx(form.left), ui::TwipsToPx(form.top));
+  ShowWindow(main, SW_SHOW);
+  UpdateWindow(main);
+  app.OnResize(FormId::Main);
+  return true;
+}
+
+void Win32Platform::Close() {
+  for (FormWindow* w : {settings_.get(), static_cast<FormWindow*>(main_.get())}) {
+    if (!w) continue;
+    w->Detach();
+    w->Destroy();
+  }
+  settings_.reset();
+  main_.reset();
+}
+
+FormWindow* Win32Platform::Window(FormId form) const {
+  return form == FormId::Main ? main_.get() : settings_.get();
+}
+
+HWND Win32Platform::WindowOf(FormId form) const {
+  const FormWindow* w = Window(form);
+  return w ? w->hwnd() : nullptr;
+}
+
+// ---- settings store: HKEY_CURRENT_USER\Software\<app>\<section>, REG_SZ ----
+
+std::string Win32Platform::GetSetting(std::string_view app, std::string_view section, std::string_view key,
+                                      std::string_view def) {
+  const std::wstring sub = SettingsKey(app, section);
+  const std::wstring name = Widen(key);
+  const auto data = ReadSizedValue([&](unsigned char* buffer, std::uint32_t& bytes) {
+    DWORD n = bytes;
+    const LSTATUS r = RegGetValueW(HKEY_CURRENT_USER, sub.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, buffer, &n);
+    bytes = n;
+    if (r == ERROR_SUCCESS) return SizedRead::Done;
+    return r == ERROR_MORE_DATA ? SizedRead::TooSmall : SizedRead::Failed;
+  });
+  if (!data) return std::string(def);
+  std::wstring text(data->size() / sizeof(wchar_t), L'\0');
+  std::memcpy(text.data(), data->data(), text.size() * sizeof(wchar_t));
+  text.resize(wcsnlen(text.c_str(), text.size()));
+  return Narrow(text);
+}
+
+void Win32Platform::SaveSetting(std::string_view app, std::string_view section, std::string_view key,
+                                std::string_view value) {
+  const std::wstring sub = SettingsKey(app, section);
+  HKEY k;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, sub.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) !=
+      ERROR_SUCCESS)
+    return;
+  const RegKey opened(k);
+  const std::wstring name = Widen(key);
+  const std::wstring v = Widen(value);
+  RegSetValueExW(opened.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
+                 static_cast<DWORD>((v.size() + 1) * sizeof(wchar_t)));
+}
+
+// ---- windows ----
+
+Handle Win32Platform::WindowHandle(FormId form) { return reinterpret_cast<Handle>(WindowOf(form)); }
+
+void Win32Platform::MoveWindowPx(FormId form, int leftPx, int topPx) {
+  if (FormWindow* w = Window(form)) w->MoveTo(leftPx, topPx);
+}
+
+void Win32Platform::SetTopmost(FormId form) {
+  if (HWND h = WindowOf(form)) SetWindowPos(h, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
+}
+
+void Win32Platform::ClearWindowRegion(FormId form) {
+  if (HWND h = WindowOf(form)) SetWindowRgn(h, nullptr, TRUE);
+}
+
+void Win32Platform::DragWindow(FormId form) {
+  if (FormWindow* w = Window(form)) w->DragWithMouse();
+}
+
+void Win32Platform::Invalidate(FormId form, std::string_view element) {
+  if (FormWindow* w = Window(form)) w->Invalidate(element);
+}
+
+void Win32Platform::TimerChanged(FormId form, std::string_view timer, int interval, bool enabled) {
+  if (FormWindow* w = Window(form)) w->ChangeTimer(timer, interval, enabled);
+}
+
+void Win32Platform::CreateForm(FormId form) {
+  if (FormWindow* w = Window(form)) w->Create(form == FormId::Care ? WindowOf(FormId::Main) : nullptr);
+}
+
+void Win32Platform::DestroyForm(FormId form) {
+  if (FormWindow* w = Window(form)) w->Destroy();
+}
+
+void Win32Platform::HideForm(FormId form) {
+  if (FormWindow* w = Window(form)) w->Hide();
+}
+
+void Win32Platform::ShowModal(FormId form) {
+  if (FormWindow* w = Window(form)) w->ShowModal(WindowOf(FormId::Main));
+}
+
+void Win32Platform::SetCheck(FormId form, std::string_view element, int value) {
+  if (FormWindow* w = Window(form)) w->SetCheck(element, value);
+}
+
+// ---- memory, date and time ----
+
+std::optional<MemoryStatus> Win32Platform::GetMemoryStatus() {
+  MEMORYSTATUSEX ms{};
+  ms.dwLength = sizeof ms;
+  if (!GlobalMemoryStatusEx(&ms)) return std::nullopt;
+  return MemoryStatus{ms.ullTotalPhys, ms.ullAvailPhys};
+}
+
+ClockTime Win32Platform::LocalTime() {
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  return ClockTime{st.wMonth, st.wDay, st.wHour, st.wMinute};
+}
+
+// ---- tray icon and balloon tips of the main window ----
+
+void Win32Platform::TraySetTip(std::string_view tip) {
+  if (main_) main_->tray().SetTip(main_->hwnd(), tip);
+}
+
+void Win32Platform::TrayShow() {
+  if (main_) main_->tray().Add(main_->hwnd());
+}
+
+void Win32Platform::TrayRemove() {
+  if (main_) main_->tray().Remove();
+}
+
+void Win32Platform::AddBalloonTip(FormId form, const chrome::BalloonTip& tip) {
+  if (form == FormId::Main && main_) main_->AddBalloonTip(tip);
+}
+
+void Win32Platform::RemoveBalloonTips(FormId form) {
+  if (form == FormId::Main && main_) main_->RemoveBalloonTips();
+}
+
+// ---- message hook ----
+
+Proc Win32Platform::SetWindowProc(Handle window, Proc proc) {
+  return static_cast<Proc>(ExchangeWindowProc(H(window), static_cast<LONG_PTR>(proc)));
+}
+
+LResult Win32Platform::CallWindowProcedure(Proc proc, Handle window, std::uint32_t msg, std::uintptr_t wParam,
+                                           std::intptr_t lParam) {
+  return static_cast<LResult>(CallSavedProc(static_cast<LONG_PTR>(proc), H(window), msg,
+                                            static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)));
+}
+
+Proc Win32Platform::SubclassProcAddress() { return static_cast<Proc>(RoutingProcAddress()); }
+
+// ---- archivers ----
 
 }  // namespace tarvex::win32

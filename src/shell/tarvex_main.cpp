@@ -1,16 +1,17 @@
-// tarvex.exe: the gadget's Win32 entry point. Sets up the platform services,
-// creates the main window from the core's model, runs the core's start-up,
-// shows the window and runs the message loop until the window is gone.
-#include "shell/layer_win32.h"  // first: <windows.h> without its MessageBox macro
+// tarvex.exe: the gadget's Win32 entry point. Sets up the shared resources
+// and the platform services, creates the main window from the core's model,
+// runs the core's start-up, shows the window and runs the message loop until
+// the window is gone.
+#include "ui/handles_win32.h"
 
 #include <commctrl.h>
 #include <ntsecapi.h>
-#include <ole2.h>
 
 #include <cerrno>
 
 #include "shell/app.h"
 #include "shell/platform_win32.h"
+#include "ui/message_loop_win32.h"
 
 using namespace tarvex;
 
@@ -38,19 +39,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   icc.dwSize = sizeof icc;
   icc.dwICC = ICC_WIN95_CLASSES;  // includes the tooltip class
   InitCommonControlsEx(&icc);
-  const HRESULT ole = OleInitialize(nullptr);  // the folder picker needs COM
+  const win32::OleSession ole;  // the folder picker needs COM
 
-  win32::InitLayer(instance);
-  int code = 1;
-  if (win32::RegisterWindowClasses(instance)) {
-    std::unique_ptr<Platform> platform = win32::MakeWin32Platform();
-    {
-      App app(*platform);
-      if (win32::OpenMainWindow(app)) code = win32::RunMessageLoop();
-      win32::CloseLayerWindows();
-    }
-  }
-  win32::ShutdownLayer();
-  if (SUCCEEDED(ole)) OleUninitialize();
+  win32::Resources resources(instance);
+  const win32::WindowClasses classes = win32::FormWindow::RegisterClasses(resources);
+  if (!classes) return 1;
+  // The windows close before the App ends (the platform's Close), the
+  // platform's services before the resources they use.
+  win32::Win32Platform platform(resources);
+  App app(platform);
+  const int code = platform.Open(app) ? win32::RunMessageLoop() : 1;
+  platform.Close();
   return code;
 }

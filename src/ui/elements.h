@@ -2,8 +2,7 @@
 // kind, geometry in twips, picture, text, timer interval and enabled flag.
 // The portable core owns and changes this model; the Win32 layer realises it
 // (child windows for picture boxes and controls, painting for the windowless
-// elements) and is told of every change through Platform::Invalidate and
-// Platform::TimerChanged.
+// elements) and is told of every change through ui::FormView (ui/layer.h).
 #pragma once
 
 #include <cstdint>
@@ -12,11 +11,10 @@
 #include <vector>
 
 #include "assets/asset_ids.h"
-#include "shell/platform.h"
+#include "ui/layer.h"
+#include "ui/units.h"
 
 namespace tarvex::ui {
-
-constexpr int kTwipsPerPixel = 15;
 
 enum class Kind { PictureBox, Image, Label, TextField, CheckBox, PushButton, Line, Timer, TrayIcon };
 
@@ -62,9 +60,18 @@ struct Form {
   float left = 0, top = 0;
   std::vector<Element> elements;  // in creation (and drawing) order
 
+  // The element of that name (one of ui/element_names.h). A name the form
+  // does not have is a fault of the program: it is reported through the
+  // handler below, and nullptr is returned.
   Element* Find(std::string_view elementName);
   const Element* Find(std::string_view elementName) const;
 };
+
+// Called with the form and the name when Form::Find does not know the name.
+// The default handler aborts in a debug build and does nothing otherwise; the
+// unit tests install one that fails the running test. Returns the previous one.
+using UnknownElementHandler = void (*)(const Form& form, std::string_view elementName);
+UnknownElementHandler SetUnknownElementHandler(UnknownElementHandler handler);
 
 // The tables of the two windows, in their state at creation.
 Form MakeMainForm();

@@ -2,35 +2,35 @@
 
 namespace tarvex::ui {
 
-bool SetPicture(Platform& p, Form& form, std::string_view element, Asset picture) {
+bool SetPicture(FormView& view, Form& form, std::string_view element, Asset picture) {
   Element* e = form.Find(element);
   if (!e || e->picture == picture) return false;
   e->picture = picture;
-  p.Invalidate(form.id, element);
+  view.Invalidate(form.id, element);
   return true;
 }
 
-bool SetText(Platform& p, Form& form, std::string_view element, std::string_view text) {
+bool SetText(FormView& view, Form& form, std::string_view element, std::string_view text) {
   Element* e = form.Find(element);
   if (!e || e->text == text) return false;
   e->text = std::string(text);
-  p.Invalidate(form.id, element);
+  view.Invalidate(form.id, element);
   return true;
 }
 
-bool SetTimerInterval(Platform& p, Form& form, std::string_view timer, int interval) {
+bool SetTimerInterval(FormView& view, Form& form, std::string_view timer, int interval) {
   Element* e = form.Find(timer);
   if (!e || e->interval == interval) return false;
   e->interval = interval;
-  p.TimerChanged(form.id, timer, e->interval, e->enabled);
+  view.TimerChanged(form.id, timer, e->interval, e->enabled);
   return true;
 }
 
-bool SetTimerEnabled(Platform& p, Form& form, std::string_view timer, bool enabled) {
+bool SetTimerEnabled(FormView& view, Form& form, std::string_view timer, bool enabled) {
   Element* e = form.Find(timer);
   if (!e || e->enabled == enabled) return false;
   e->enabled = enabled;
-  p.TimerChanged(form.id, timer, e->interval, e->enabled);
+  view.TimerChanged(form.id, timer, e->interval, e->enabled);
   return true;
 }
 

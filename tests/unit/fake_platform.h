@@ -1,12 +1,14 @@
 // A recording Platform for the core's unit tests: every call is kept in
 // order as one line "Name(arg,arg,...)", and the answers come from scripted
-// values (settings, memory figures, the clock, folder choice,
-// archiver results, handles). Callbacks let a test act inside a blocking
-// call (the modal settings window, the move loop).
+// values (settings, memory figures, the clock, folder choice, archiver
+// results). Callbacks let a test act inside a blocking call (the modal
+// settings window, the move loop, a box). Including this header also makes
+// any lookup of an element name a form does not have fail the running test.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -15,47 +17,50 @@
 #include <string_view>
 #include <vector>
 
+#include "drop/archivers.h"
 #include "shell/platform.h"
+#include "ui/element_names.h"
 
 namespace tarvex::test {
 
+namespace names = ui::names;
+
+inline const bool kUnknownElementsFail = [] {
+  ui::SetUnknownElementHandler([](const ui::Form& form, std::string_view name) {
+    ADD_FAILURE() << "form '" << form.name << "' has no element '" << name << "'";
+  });
+  return true;
+}();
+
 inline std::string FormName(FormId f) { return f == FormId::Main ? "Main" : "Care"; }
 
-class FakePlatform : public Platform {
+class FakePlatform : public Platform, public Dialogs, public drop::Archivers {
  public:
   // ---- scripted answers ----
   std::map<std::string, std::string, std::less<>> settings;  // key -> stored text
   std::optional<MemoryStatus> memory = MemoryStatus{536870912ull, 268435456ull};
   ClockTime clock{8, 7, 9, 5};
-  std::optional<std::string> folder;               // folder picker answer
+  std::optional<std::string> folder;  // folder picker answer
+  using Archiver = drop::Archiver;
   std::map<Archiver, int> archiverResult = {{Archiver::UnZip, 1}, {Archiver::Cab, 1},
                                             {Archiver::Unlha, 1}};
+  std::map<Archiver, int> overwriteCount;                      // the question each archiver asks
   std::map<Archiver, std::vector<std::string>> keptOriginals;  // reported by each archiver
-  MsgResult messageAnswer = MsgResult::Ok;
-  Handle mainHandle = 0x1000;
-  Handle careHandle = 0x2000;
-  std::deque<Handle> tooltipHandles = {0x501, 0x502, 0x503, 0x504};
+  MsgResult messageAnswer = MsgResult::Ok;                     // answer of every box
   Proc subclassProc = 0xC0DE;
   std::map<Handle, Proc> windowProcs = {{0x1000, 0xAAAA}};
   std::map<Proc, std::function<LResult(Handle, std::uint32_t, std::uintptr_t, std::intptr_t)>>
       procTable;
-  std::function<void()> onShowModal;    // runs inside ShowModal
-  std::function<void()> onCaptionDrag;  // runs inside SendCaptionDrag
+  std::function<void()> onShowModal;  // runs inside ShowModal
+  std::function<void()> onDrag;       // runs inside DragWindow
   std::function<void(std::string_view)> onMessageBox;
   std::function<void(FormId, std::string_view)> onInvalidate;
 
   // ---- the record ----
   std::vector<std::string> calls;
-  bool careExists = false;
+  std::vector<std::string> messageTexts;
 
   void Clear() { calls.clear(); }
-  // Calls whose line starts with `prefix`, in order.
-  std::vector<std::string> Only(std::string_view prefix) const {
-    std::vector<std::string> out;
-    for (const auto& c : calls)
-      if (std::string_view(c).substr(0, prefix.size()) == prefix) out.push_back(c);
-    return out;
-  }
   // Calls matching any of the prefixes, in order.
   std::vector<std::string> Only(std::initializer_list<std::string_view> prefixes) const {
     std::vector<std::string> out;
@@ -67,13 +72,8 @@ class FakePlatform : public Platform {
         }
     return out;
   }
+  std::vector<std::string> Only(std::string_view prefix) const { return Only({prefix}); }
   std::size_t Count(std::string_view prefix) const { return Only(prefix).size(); }
-  // Position of the first call starting with prefix, or -1.
-  int IndexOf(std::string_view prefix, std::size_t from = 0) const {
-    for (std::size_t i = from; i < calls.size(); ++i)
-      if (std::string_view(calls[i]).substr(0, prefix.size()) == prefix) return int(i);
-    return -1;
-  }
 
   // ---- Platform ----
   std::string GetSetting(std::string_view app, std::string_view section, std::string_view key,
@@ -87,22 +87,16 @@ class FakePlatform : public Platform {
     Rec("SaveSetting", app, section, key, value);
     settings[std::string(key)] = std::string(value);
   }
-  Handle WindowHandle(FormId form) override {
-    if (form == FormId::Main) return mainHandle;
-    return careExists ? careHandle : 0;
-  }
-  Handle ElementHandle(FormId form, std::string_view element) override {
-    static const char* kButtons[] = {"b_close", "b_hide", "b_rach", "b_thaw"};
-    if (form != FormId::Main) return 0;
-    for (int i = 0; i < 4; ++i)
-      if (element == kButtons[i]) return 0x3000 + i;
-    return 0;
-  }
+  Handle WindowHandle(FormId form) override { return form == FormId::Main ? 0x1000 : 0; }
   void MoveWindowPx(FormId form, int leftPx, int topPx) override {
     Rec("MoveWindowPx", FormName(form), leftPx, topPx);
   }
-  void SetTopmost(FormId form, int x, int y) override { Rec("SetTopmost", FormName(form), x, y); }
+  void SetTopmost(FormId form) override { Rec("SetTopmost", FormName(form)); }
   void ClearWindowRegion(FormId form) override { Rec("ClearWindowRegion", FormName(form)); }
+  void DragWindow(FormId form) override {
+    Rec("DragWindow", FormName(form));
+    if (onDrag) onDrag();
+  }
   void Invalidate(FormId form, std::string_view element) override {
     Rec("Invalidate", FormName(form), element);
     if (onInvalidate) onInvalidate(form, element);
@@ -110,14 +104,8 @@ class FakePlatform : public Platform {
   void TimerChanged(FormId form, std::string_view timer, int interval, bool enabled) override {
     Rec("TimerChanged", FormName(form), timer, interval, enabled ? 1 : 0);
   }
-  void CreateForm(FormId form) override {
-    Rec("CreateForm", FormName(form));
-    if (form == FormId::Care) careExists = true;
-  }
-  void DestroyForm(FormId form) override {
-    Rec("DestroyForm", FormName(form));
-    if (form == FormId::Care) careExists = false;
-  }
+  void CreateForm(FormId form) override { Rec("CreateForm", FormName(form)); }
+  void DestroyForm(FormId form) override { Rec("DestroyForm", FormName(form)); }
   void HideForm(FormId form) override { Rec("HideForm", FormName(form)); }
   void ShowModal(FormId form) override {
     Rec("ShowModal", FormName(form));
@@ -137,32 +125,10 @@ class FakePlatform : public Platform {
   void TraySetTip(std::string_view tip) override { Rec("TraySetTip", tip); }
   void TrayShow() override { Rec("TrayShow"); }
   void TrayRemove() override { Rec("TrayRemove"); }
-  Handle CreateTooltipWindow(Handle owner, std::uint32_t style) override {
-    Rec("CreateTooltipWindow", Hex(owner), Hex(style));
-    if (tooltipHandles.empty()) return 0;
-    Handle h = tooltipHandles.front();
-    tooltipHandles.pop_front();
-    return h;
+  void AddBalloonTip(FormId form, const chrome::BalloonTip& tip) override {
+    Rec("AddBalloonTip", FormName(form), tip.button);
   }
-  void TooltipSetMaxWidth(Handle tip, int width) override {
-    Rec("TooltipSetMaxWidth", Hex(tip), width);
-  }
-  void TooltipSetBkColor(Handle tip, std::uint32_t c) override {
-    Rec("TooltipSetBkColor", Hex(tip), Hex(c));
-  }
-  void TooltipSetTextColor(Handle tip, std::uint32_t c) override {
-    Rec("TooltipSetTextColor", Hex(tip), Hex(c));
-  }
-  void TooltipSetTitle(Handle tip, int icon, std::string_view title) override {
-    Rec("TooltipSetTitle", Hex(tip), icon, title);
-  }
-  std::map<Handle, std::string> toolTexts;  // tooltip -> body text
-  void TooltipAddTool(Handle tip, std::uint32_t flags, Handle owner, Handle toolId,
-                      std::string_view text) override {
-    Rec("TooltipAddTool", Hex(tip), Hex(flags), Hex(owner), Hex(toolId));
-    toolTexts[tip] = std::string(text);
-  }
-  void DestroyWindowHandle(Handle window) override { Rec("DestroyWindowHandle", Hex(window)); }
+  void RemoveBalloonTips(FormId form) override { Rec("RemoveBalloonTips", FormName(form)); }
   Proc SetWindowProc(Handle window, Proc proc) override {
     Rec("SetWindowProc", Hex(window), Hex(proc));
     Proc old = windowProcs[window];
@@ -171,56 +137,42 @@ class FakePlatform : public Platform {
   }
   LResult CallWindowProcedure(Proc proc, Handle window, std::uint32_t msg, std::uintptr_t wParam,
                               std::intptr_t lParam) override {
-    Rec("CallWindowProcedure", Hex(proc), Hex(window), Hex(msg), wParam, lParam);
     auto it = procTable.find(proc);
     return it == procTable.end() ? 0 : it->second(window, msg, wParam, lParam);
   }
   Proc SubclassProcAddress() override { return subclassProc; }
-  void ReleaseMouseCapture() override { Rec("ReleaseMouseCapture"); }
-  void SendCaptionDrag(FormId form) override {
-    Rec("SendCaptionDrag", FormName(form));
-    if (onCaptionDrag) onCaptionDrag();
+  Dialogs& dialogs() override { return *this; }
+
+  // ---- drop::Archivers: recorded as "CallArchiver(...)" ----
+  int Run(Archiver which, std::string_view cmdline, int outputSize, extract::ExtractHost& host) override {
+    static const char* const kNames[] = {"UnZip", "Cab", "Unlha"};
+    Rec("CallArchiver", kNames[static_cast<int>(which)], cmdline, outputSize);
+    if (overwriteCount[which] && host.AskOverwrite(overwriteCount[which]) == extract::OverwriteAnswer::Cancel)
+      return 7;
+    for (const std::string& kept : keptOriginals[which]) host.OriginalKept("", kept);
+    return archiverResult[which];
   }
-  std::vector<std::string> messageTexts;
+
+  // ---- Dialogs ----
   MsgResult MessageBox(FormId owner, std::string_view text, std::string_view caption, MsgIcon icon,
                        MsgButtons buttons) override {
-    Rec("MessageBox", FormName(owner), caption, IconName(icon),
+    static const char* const kIcons[] = {"Information", "Warning", "Question"};
+    Rec("MessageBox", FormName(owner), caption, kIcons[static_cast<int>(icon)],
         buttons == MsgButtons::Ok ? "Ok" : "YesNoCancel");
     messageTexts.emplace_back(text);
     if (onMessageBox) onMessageBox(text);
-    return messageAnswer;
+    return buttons == MsgButtons::Ok ? MsgResult::Ok : messageAnswer;
   }
   std::optional<std::string> BrowseForFolder(FormId owner, std::string_view title) override {
     Rec("BrowseForFolder", FormName(owner), title);
     return folder;
   }
-  int CallArchiver(Archiver which, std::string_view cmdline, int outputSize,
-                   std::vector<std::string>& kept) override {
-    Rec("CallArchiver", ArchiverName(which), cmdline, outputSize);
-    kept.insert(kept.end(), keptOriginals[which].begin(), keptOriginals[which].end());
-    return archiverResult[which];
-  }
 
+ private:
   static std::string Hex(std::uint64_t v) {
     std::ostringstream o;
     o << "0x" << std::hex << v;
     return o.str();
-  }
-
- private:
-  static const char* IconName(MsgIcon i) {
-    switch (i) {
-      case MsgIcon::Information: return "Information";
-      case MsgIcon::Warning: return "Warning";
-      default: return "Question";
-    }
-  }
-  static const char* ArchiverName(Archiver a) {
-    switch (a) {
-      case Archiver::UnZip: return "UnZip";
-      case Archiver::Cab: return "Cab";
-      default: return "Unlha";
-    }
   }
   template <typename... A>
   void Rec(std::string_view name, const A&... args) {

@@ -4,10 +4,9 @@
 // window messages (child window sizes, drop acceptance, capture, clicks,
 // hide and tray restore, timers, tooltips, the message hook, close and save).
 // Prints one line per failed check and exits non-zero when any failed.
-#include "shell/layer_win32.h"
+#include "ui/handles_win32.h"
 
 #include <commctrl.h>
-#include <ole2.h>
 
 #include <atomic>
 #include <cstdio>
@@ -17,9 +16,13 @@
 #include "drop/extraction_flow.h"
 #include "shell/app.h"
 #include "shell/platform_win32.h"
+#include "ui/element_names.h"
+#include "ui/message_loop_win32.h"
+#include "ui/paint_win32.h"
 
 using namespace tarvex;
 using namespace tarvex::win32;
+namespace names = tarvex::ui::names;
 
 namespace {
 
@@ -47,11 +50,12 @@ void Check(bool ok, const char* what, int line) {
 
 // A 32-bit top-down bitmap to paint into and read back.
 struct Canvas {
-  HDC dc = nullptr;
-  HBITMAP bmp = nullptr;
-  HGDIOBJ old = nullptr;
-  std::uint32_t* bits = nullptr;
+  void* pixels = nullptr;
   int w = 0, h = 0;
+  Bitmap bmp;
+  MemoryDC memory;
+  Selection selected;
+  HDC dc = nullptr;
   Canvas(int width, int height) : w(width), h(height) {
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
@@ -60,34 +64,41 @@ struct Canvas {
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
-    void* p = nullptr;
-    bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
-    bits = static_cast<std::uint32_t*>(p);
-    dc = CreateCompatibleDC(nullptr);
-    old = SelectObject(dc, bmp);
+    bmp.reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &pixels, nullptr, 0));
+    memory.reset(CreateCompatibleDC(nullptr));
+    dc = memory.get();
+    selected = Selection(dc, bmp.get());
   }
-  ~Canvas() {
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    DeleteObject(bmp);
-  }
+  ~Canvas() { selected.reset(); }
   std::uint32_t At(int x, int y) const {
     GdiFlush();
-    return bits[y * w + x] & 0xFFFFFF;
+    return static_cast<const std::uint32_t*>(pixels)[y * w + x] & 0xFFFFFF;
   }
   RECT Rect() const { return RECT{0, 0, w, h}; }
 };
 
-void PaintMain(Canvas& c, ui::Form& form) {
-  FormWindow scratch;
-  PaintContainer(c.dc, form, "", c.Rect(), scratch);
-}
+// The element model without windows: changes go nowhere.
+struct NoWindows final : ui::FormView {
+  void Invalidate(FormId, std::string_view) override {}
+  void TimerChanged(FormId, std::string_view, int, bool) override {}
+};
+
+// Paints one container of a form the way its window does, at scale 1.
+struct Painting {
+  explicit Painting(Resources& res) : painter(res.pictures(), res.labelFont(), scale) {}
+  void Paint(Canvas& c, const ui::Form& form, std::string_view container = "") {
+    painter.PaintContainer(c.dc, form, container, c.Rect(), drawn);
+  }
+  Scale scale;
+  ElementPainter painter;
+  DrawnAreas drawn;
+};
 
 void TestConversions() {
-  CHECK(TwipsToPx(2865) == 191);
-  CHECK(TwipsToPx(1425) == 95);
-  CHECK(TwipsToPx(-50000) == -3333);
-  CHECK(TwipsToPx(7) == 0 && TwipsToPx(8) == 1);
+  CHECK(ui::TwipsToPx(2865) == 191);
+  CHECK(ui::TwipsToPx(1425) == 95);
+  CHECK(ui::TwipsToPx(-50000) == -3333);
+  CHECK(ui::TwipsToPx(7) == 0 && ui::TwipsToPx(8) == 1);
   CHECK(ToColorRef(ui::Rgb(56, 112, 168)) == 0x00A87038);
   const std::string ja = "\xE5\xB8\xB8\xE3\x81\xAB\xE6\x9C\x80\xE5\x89\x8D\xE9\x9D\xA2 \xF0\x9F\x98\x80 a";
   const std::wstring w = Widen(ja);
@@ -98,12 +109,13 @@ void TestConversions() {
   CHECK(Widen("").empty() && Narrow(L"").empty());
 }
 
-void TestPaintMain() {
-  std::unique_ptr<Platform> p = MakeWin32Platform();
+void TestPaintMain(Resources& res) {
+  NoWindows view;
   ui::Form form = ui::MakeMainForm();
-  chrome::LayoutFrame(*p, form);  // no window: the repaint requests go nowhere
+  chrome::LayoutFrame(view, form);
   Canvas c(191, 95);
-  PaintMain(c, form);
+  Painting painting(res);
+  painting.Paint(c, form);
   // The bevel along all four edges: outer ring light top/left, dark bottom/right.
   CHECK_PIXEL(c, 0, 0, 0xD2DAFF);
   CHECK_PIXEL(c, 1, 1, 0xB3C1FF);
@@ -144,26 +156,26 @@ void TestPaintMain() {
   CHECK(other == 0);
 
   // An empty status line leaves the bar black.
-  ui::Element* info = form.Find("info");
+  ui::Element* info = form.Find(names::kInfo);
   info->text.clear();
-  PaintMain(c, form);
+  painting.Paint(c, form);
   int litAfter = 0;
   for (int y = 73; y < 90; ++y)
     for (int x = 10; x < 120; ++x) litAfter += c.At(x, y) == 0xB7C6FF;
   CHECK(litAfter == 0);
 
   // A picture that is not in the resources draws nothing (and does not fail).
-  ui::Element* grip = form.Find("Image6");
+  ui::Element* grip = form.Find(names::kImage6);
   grip->picture = static_cast<Asset>(777);
-  PaintMain(c, form);
+  painting.Paint(c, form);
   CHECK_PIXEL(c, 178, 40, 0xA2B5FF);
 }
 
-void TestPaintDigits() {
+void TestPaintDigits(Resources& res) {
   ui::Form form = ui::MakeMainForm();
   Canvas c(89, 24);
-  FormWindow scratch;
-  PaintContainer(c.dc, form, "Picture1", c.Rect(), scratch);
+  Painting painting(res);
+  painting.Paint(c, form, names::kPicture1);
   // Panel edges: top/left (113, 111, 100), bottom/right white.
   CHECK_PIXEL(c, 0, 0, 0x716F64);
   CHECK_PIXEL(c, 88, 23, 0xFFFFFF);
@@ -173,8 +185,8 @@ void TestPaintDigits() {
   CHECK_PIXEL(c, 9, 9, 0x000000);
   CHECK_PIXEL(c, 8, 9, 0x6BC6FF);
   // Switching `t1` to 1 (".XXX.." on top, "...X.." below).
-  form.Find("t1")->picture = DigitAsset(1);
-  PaintContainer(c.dc, form, "Picture1", c.Rect(), scratch);
+  form.Find(names::kT1)->picture = DigitAsset(1);
+  painting.Paint(c, form, names::kPicture1);
   CHECK_PIXEL(c, 8, 8, 0x000000);
   CHECK_PIXEL(c, 9, 8, 0x6BC6FF);
   CHECK_PIXEL(c, 11, 10, 0x6BC6FF);
@@ -182,38 +194,40 @@ void TestPaintDigits() {
   // The slash stays as it was: 3 x 7 at (22, 8), never covering the next cell.
   CHECK_PIXEL(c, 25, 8, 0x000000);
   // Every drawn cell was recorded at its place, for partial repaints.
-  CHECK(scratch.drawn.count("t1") == 1);
-  CHECK(scratch.drawn["t1"].left == 8 && scratch.drawn["t1"].right == 14);
+  const auto t1 = painting.drawn.find(names::kT1);
+  CHECK(t1 != painting.drawn.end() && t1->second.left == 8 && t1->second.right == 14);
 }
 
-void TestHitTest() {
+void TestHitTest(Resources& res) {
   ui::Form form = ui::MakeMainForm();
-  std::unique_ptr<Platform> p = MakeWin32Platform();
-  chrome::LayoutFrame(*p, form);
+  NoWindows view;
+  chrome::LayoutFrame(view, form);
+  Painting painting(res);
   const auto at = [&](int x, int y, std::string_view container = "") {
-    return HitTestElement(form, container, POINT{x, y});
+    const ui::Element* e = painting.painter.HitTest(form, container, POINT{x, y});
+    return e ? e->name : std::string();
   };
   CHECK(at(50, 70).empty());        // bare body
   CHECK(at(169, 40).empty());       // the separator lines take no mouse events
   CHECK(at(168, 40).empty());
-  CHECK(at(0, 0) == "lt");          // frame pieces are elements, not body
-  CHECK(at(100, 94) == "mb");
-  CHECK(at(190, 50) == "rm");
-  CHECK(at(175, 40) == "Image6");   // the grip
-  CHECK(at(20, 78) == "info");      // the label lies above the status bar
-  CHECK(at(150, 85) == "Image5");
-  CHECK(at(9, 9, "Picture1") == "t1");
-  CHECK(at(3, 3, "Picture1").empty());
+  CHECK(at(0, 0) == names::kLt);          // frame pieces are elements, not body
+  CHECK(at(100, 94) == names::kMb);
+  CHECK(at(190, 50) == names::kRm);
+  CHECK(at(175, 40) == names::kImage6);   // the grip
+  CHECK(at(20, 78) == names::kInfo);      // the label lies above the status bar
+  CHECK(at(150, 85) == names::kImage5);
+  CHECK(at(9, 9, names::kPicture1) == names::kT1);
+  CHECK(at(3, 3, names::kPicture1).empty());
   CHECK(at(300, 20).empty());       // outside the client area
   // Unstretched images take their picture's size, stretched ones their own.
-  const RECT grip = ElementRect(*form.Find("Image6"));
+  const RECT grip = painting.painter.Area(*form.Find(names::kImage6));
   CHECK(grip.left == 171 && grip.top == 4 && grip.right == 187 && grip.bottom == 92);
-  const RECT bar = ElementRect(*form.Find("Image5"));
+  const RECT bar = painting.painter.Area(*form.Find(names::kImage5));
   CHECK(bar.left == 4 && bar.top == 72 && bar.right == 164 && bar.bottom == 91);
 }
 
-void TestPlatformServices() {
-  std::unique_ptr<Platform> p = MakeWin32Platform();
+void TestPlatformServices(Resources& res) {
+  auto p = std::make_unique<Win32Platform>(res);
   const char* app = "TarvexLayerSelfTest";
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\TarvexLayerSelfTest");
   CHECK(p->GetSetting(app, "startup", "Top", "Topf") == "Topf");
@@ -249,8 +263,8 @@ LRESULT CALLBACK WatchBoxDestroy(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-void TestMessageBox(const std::string& text) {
-  std::unique_ptr<Platform> p = MakeWin32Platform();
+void TestMessageBox(Resources& res, const std::string& text) {
+  auto p = std::make_unique<Win32Platform>(res);
   std::atomic<int> charset{-1};
   std::atomic<bool> fits{false}, onWorkArea{false};
   std::thread closer([&] {
@@ -271,11 +285,11 @@ void TestMessageBox(const std::string& text) {
     GetClientRect(label, &have);
     RECT need{0, 0, have.right, 0};
     const UINT edit = (GetWindowLongPtrW(label, GWL_STYLE) & SS_EDITCONTROL) ? DT_EDITCONTROL : 0;
-    HDC dc = GetDC(label);
-    HGDIOBJ old = SelectObject(dc, f);
-    DrawTextW(dc, buf, n, &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS | edit);
-    SelectObject(dc, old);
-    ReleaseDC(label, dc);
+    {
+      const ClientDC dc(label);
+      const Selection font(dc.get(), f);
+      DrawTextW(dc.get(), buf, n, &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS | edit);
+    }
     fits = need.right <= have.right && need.bottom <= have.bottom;
     GetWindowRect(box, &br);
     MONITORINFO mi{};
@@ -286,9 +300,10 @@ void TestMessageBox(const std::string& text) {
   });
   g_markAtDestroy = false;
   // Installed before the program's own hook, so it runs after it.
-  HHOOK watch = SetWindowsHookExW(WH_CBT, WatchBoxDestroy, nullptr, GetCurrentThreadId());
-  const MsgResult r = p->MessageBox(FormId::Main, text, "TarvexSelfTestBox", MsgIcon::Question, MsgButtons::YesNoCancel);
-  UnhookWindowsHookEx(watch);
+  WindowsHook watch(SetWindowsHookExW(WH_CBT, WatchBoxDestroy, nullptr, GetCurrentThreadId()));
+  const MsgResult r =
+      p->dialogs().MessageBox(FormId::Main, text, "TarvexSelfTestBox", MsgIcon::Question, MsgButtons::YesNoCancel);
+  watch.reset();
   closer.join();
   CHECK(r == MsgResult::No);
   CHECK(charset == SHIFTJIS_CHARSET);
@@ -337,19 +352,17 @@ bool RectIs(HWND h, int l, int t, int w, int hgt) {
   return r.left == l && r.top == t && r.right - r.left == w && r.bottom - r.top == hgt;
 }
 
-void TestGadgetWindow() {
+void TestGadgetWindow(Resources& res) {
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tarvex");
   // A stored position of (200, 100) px.
-  HKEY k;
-  RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Tarvex\\startup", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k,
-                  nullptr);
-  RegSetValueExW(k, L"Top", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"1500"), 10);
-  RegSetValueExW(k, L"Left", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"3000"), 10);
-  RegCloseKey(k);
+  Win32Platform platform(res);
+  platform.SaveSetting("Tarvex", "startup", "Top", "1500");
+  platform.SaveSetting("Tarvex", "startup", "Left", "3000");
 
-  std::unique_ptr<Platform> platform = MakeWin32Platform();
-  App app(*platform);
-  HWND main = OpenMainWindow(app);
+  App app(platform);
+  CHECK(platform.Open(app));
+  MainWindow& mainWindow = *platform.mainWindow();
+  HWND main = mainWindow.hwnd();
   CHECK(main != nullptr);
   if (!main) return;
 
@@ -369,21 +382,20 @@ void TestGadgetWindow() {
   CHECK(std::wstring(caption) == L"Tarvex");
 
   // Child windows of exactly their bitmap sizes; only b_thaw takes drops.
-  HWND close = ElementWindow(FormId::Main, "b_close");
-  HWND hide = ElementWindow(FormId::Main, "b_hide");
-  HWND rach = ElementWindow(FormId::Main, "b_rach");
-  HWND thaw = ElementWindow(FormId::Main, "b_thaw");
+  HWND close = mainWindow.Child(names::kBClose);
+  HWND hide = mainWindow.Child(names::kBHide);
+  HWND rach = mainWindow.Child(names::kBRach);
+  HWND thaw = mainWindow.Child(names::kBThaw);
   CHECK(close && RectIs(close, 95, 5, 17, 17));
   CHECK(hide && RectIs(hide, 112, 5, 17, 17));
   CHECK(rach && RectIs(rach, 129, 5, 35, 25));
   CHECK(thaw && RectIs(thaw, 94, 22, 35, 47));
-  CHECK(RectIs(ElementWindow(FormId::Main, "Picture1"), 4, 5, 89, 24));
-  CHECK(RectIs(ElementWindow(FormId::Main, "Picture2"), 4, 32, 89, 37));
+  CHECK(RectIs(mainWindow.Child(names::kPicture1), 4, 5, 89, 24));
+  CHECK(RectIs(mainWindow.Child(names::kPicture2), 4, 32, 89, 37));
   CHECK(GetWindowLongPtrW(thaw, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
   CHECK(!(GetWindowLongPtrW(close, GWL_EXSTYLE) & WS_EX_ACCEPTFILES));
-  CHECK(!(GetWindowLongPtrW(ElementWindow(FormId::Main, "Picture2"), GWL_EXSTYLE) & WS_EX_ACCEPTFILES));
-  CHECK(platform->ElementHandle(FormId::Main, "b_thaw") == reinterpret_cast<Handle>(thaw));
-  CHECK(platform->ElementHandle(FormId::Main, "info") == 0);  // windowless
+  CHECK(!(GetWindowLongPtrW(mainWindow.Child(names::kPicture2), GWL_EXSTYLE) & WS_EX_ACCEPTFILES));
+  CHECK(mainWindow.Child(names::kInfo) == nullptr);  // windowless
 
   // The hook is in place: the window's procedure is the routing procedure.
   CHECK(GetWindowLongPtrW(main, GWLP_WNDPROC) == RoutingProcAddress());
@@ -418,7 +430,7 @@ void TestGadgetWindow() {
   CHECK(wcsstr(_wcslwr(controls), L"common-controls_6595b64144ccf1df_6.") != nullptr);
 
   // The hand pointer over the four buttons, the arrow elsewhere.
-  CHECK(TheLayer().handCursor != nullptr);
+  CHECK(res.handCursor() != nullptr);
   const auto cursorOver = [&](HWND w, int x, int y) {
     POINT sp{x, y};
     ClientToScreen(w, &sp);
@@ -427,10 +439,10 @@ void TestGadgetWindow() {
     SendMessageW(w, WM_SETCURSOR, reinterpret_cast<WPARAM>(w), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     return GetCursor();
   };
-  CHECK(cursorOver(close, 8, 8) == TheLayer().handCursor);
-  CHECK(cursorOver(thaw, 17, 23) == TheLayer().handCursor);
-  CHECK(cursorOver(ElementWindow(FormId::Main, "Picture1"), 40, 12) != TheLayer().handCursor);
-  CHECK(cursorOver(main, 50, 70) != TheLayer().handCursor);
+  CHECK(cursorOver(close, 8, 8) == res.handCursor());
+  CHECK(cursorOver(thaw, 17, 23) == res.handCursor());
+  CHECK(cursorOver(mainWindow.Child(names::kPicture1), 40, 12) != res.handCursor());
+  CHECK(cursorOver(main, 50, 70) != res.handCursor());
   SetCursorPos(1270, 10);
   // The pointer moves above queue real mouse input; drop it, so that it
   // cannot reach the gadget later in a different state.
@@ -443,35 +455,33 @@ void TestGadgetWindow() {
   // Press and release on b_hide: pressed look with capture, normal look, then
   // the click hides the window far left.
   SendMessageW(hide, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-  CHECK(model.Find("b_hide")->picture == Asset::Hide2);
+  CHECK(model.Find(names::kBHide)->picture == Asset::Hide2);
   CHECK(GetCapture() == hide);
   SendMessageW(hide, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-  CHECK(model.Find("b_hide")->picture == Asset::Hide1);
+  CHECK(model.Find(names::kBHide)->picture == Asset::Hide1);
   CHECK(GetCapture() == nullptr);
   GetWindowRect(main, &wr);
   CHECK(wr.left == -3333 && wr.top == 100);
   CHECK(model.left == -50000.0f);
 
   // A click on the tray icon brings it back.
-  SendMessageW(main, TrayCallbackMessage(), 1, WM_LBUTTONUP);
+  SendMessageW(main, TrayIcon::kCallbackMessage, 1, WM_LBUTTONUP);
   GetWindowRect(main, &wr);
   CHECK(wr.left == 200 && wr.top == 100);
   // Other tray mouse messages do nothing.
   SendMessageW(hide, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   SendMessageW(hide, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-  SendMessageW(main, TrayCallbackMessage(), 1, WM_MOUSEMOVE);
+  SendMessageW(main, TrayIcon::kCallbackMessage, 1, WM_MOUSEMOVE);
   GetWindowRect(main, &wr);
   CHECK(wr.left == -3333);
-  SendMessageW(main, TrayCallbackMessage(), 1, WM_LBUTTONUP);
+  SendMessageW(main, TrayIcon::kCallbackMessage, 1, WM_LBUTTONUP);
 
   // The capture taken away in mid-press (Alt+Tab, a dialog): the button is
   // drawn normal again (white highlight at (1, 1)) and does not click.
   const auto highlight = [](HWND w) {
     UpdateWindow(w);
-    HDC dc = GetDC(w);
-    const COLORREF c = GetPixel(dc, 1, 1);
-    ReleaseDC(w, dc);
-    return c;
+    const ClientDC dc(w);
+    return GetPixel(dc.get(), 1, 1);
   };
   SendMessageW(hide, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   CHECK(highlight(hide) == RGB(162, 181, 255));
@@ -483,39 +493,40 @@ void TestGadgetWindow() {
 
   // Released off the button: normal look again, no click (window stays).
   SendMessageW(close, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-  CHECK(model.Find("b_close")->picture == Asset::Close2);
+  CHECK(model.Find(names::kBClose)->picture == Asset::Close2);
   SendMessageW(close, WM_LBUTTONUP, 0, MAKELPARAM(60, 60));
-  CHECK(model.Find("b_close")->picture == Asset::Close1);
+  CHECK(model.Find(names::kBClose)->picture == Asset::Close1);
   CHECK(IsWindow(main));
   // A right click on the close button shows the looks but does not close.
   SendMessageW(close, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
-  CHECK(model.Find("b_close")->picture == Asset::Close2);
+  CHECK(model.Find(names::kBClose)->picture == Asset::Close2);
   SendMessageW(close, WM_RBUTTONUP, 0, MAKELPARAM(5, 5));
-  CHECK(model.Find("b_close")->picture == Asset::Close1);
+  CHECK(model.Find(names::kBClose)->picture == Asset::Close1);
   CHECK(IsWindow(main));
   // Two buttons held: the first release restores the normal look.
   SendMessageW(rach, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
   SendMessageW(rach, WM_LBUTTONDOWN, MK_LBUTTON | MK_RBUTTON, MAKELPARAM(5, 5));
   SendMessageW(rach, WM_RBUTTONUP, MK_LBUTTON, MAKELPARAM(5, 5));
-  CHECK(model.Find("b_rach")->picture == Asset::Settings1);
+  CHECK(model.Find(names::kBRach)->picture == Asset::Settings1);
   CHECK(GetCapture() == nullptr);
   SendMessageW(rach, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));  // a later release is no click
-  CHECK(!IsWindow(ElementWindow(FormId::Care, "actc")) || !IsWindowVisible(TheLayer().care.hwnd));
+  FormWindow& settings = *platform.settingsWindow();
+  CHECK(!IsWindow(settings.Child(names::kActc)) || !IsWindowVisible(settings.hwnd()));
 
   // The first second: the settle step empties the status line and starts Timer1.
-  CHECK(model.Find("info")->text != "");
+  CHECK(model.Find(names::kInfo)->text != "");
   Pump(1500);
-  CHECK(model.Find("info")->text.empty());
-  CHECK(model.Find("Timer1")->interval == 200);
+  CHECK(model.Find(names::kInfo)->text.empty());
+  CHECK(model.Find(names::kTimer1)->interval == 200);
   // Settle found a stored Top: the window stands at the stored place again.
   GetWindowRect(main, &wr);
   CHECK(wr.left == 200 && wr.top == 100);
   // The settings window exists hidden, with its check box from the model.
-  HWND care = TheLayer().care.hwnd;
+  HWND care = settings.hwnd();
   CHECK(care && !IsWindowVisible(care));
-  HWND actc = ElementWindow(FormId::Care, "actc");
+  HWND actc = settings.Child(names::kActc);
   CHECK(actc && SendMessageW(actc, BM_GETCHECK, 0, 0) == BST_UNCHECKED);
-  CHECK(ElementWindow(FormId::Care, "Command2") == nullptr);  // parked: not realised
+  CHECK(settings.Child(names::kCommand2) == nullptr);  // parked: not realised
   if (care) {
     RECT ccr;
     GetClientRect(care, &ccr);
@@ -580,7 +591,7 @@ void TestGadgetWindow() {
     }
   }
   CHECK(quit);
-  CloseLayerWindows();
+  platform.Close();
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tarvex");
 }
 
@@ -591,25 +602,23 @@ int main() {
   icc.dwSize = sizeof icc;
   icc.dwICC = ICC_WIN95_CLASSES;
   InitCommonControlsEx(&icc);
-  OleInitialize(nullptr);
-  HINSTANCE inst = GetModuleHandleW(nullptr);
-  InitLayer(inst);
-  if (!RegisterWindowClasses(inst)) {
+  const OleSession ole;
+  Resources res(GetModuleHandleW(nullptr));
+  const WindowClasses classes = FormWindow::RegisterClasses(res);
+  if (!classes) {
     std::printf("FAIL: window classes\n");
     return 1;
   }
   TestConversions();
-  TestPaintMain();
-  TestPaintDigits();
-  TestHitTest();
-  TestPlatformServices();
-  TestMessageBox(std::string(extract::kHelpText));
+  TestPaintMain(res);
+  TestPaintDigits(res);
+  TestHitTest(res);
+  TestPlatformServices(res);
+  TestMessageBox(res, std::string(drop::kHelpText));
   std::string path = "C:\\Users\\someone\\Desktop\\";
   for (int i = 0; i < 12; ++i) path += "a_rather_long_folder_name_" + std::to_string(i) + "\\";
-  TestMessageBox(std::string(extract::kSuccessText) + path);
-  TestGadgetWindow();
-  ShutdownLayer();
-  OleUninitialize();
+  TestMessageBox(res, std::string(drop::kSuccessText) + path);
+  TestGadgetWindow(res);
   std::printf("%d checks, %d failed\n", g_checks, g_failures);
   return g_failures == 0 ? 0 : 1;
 }

@@ -121,18 +121,5 @@ TEST_F(Hook, ErrorsAreSwallowedAndNestedCallsWalkIndependently) {
   EXPECT_EQ(reg.SubclassWndProc(0x2000, 4, 0, 0), 0);
 }
 
-TEST(NotifyHeader, CopiesThePointerSizedFields) {
-  struct {
-    std::uintptr_t hwndFrom, idFrom;
-    std::uint32_t code;
-  } raw{0x501, 42, 0xFFFFFDF8u};
-  auto h = ReadNotifyHeader(reinterpret_cast<std::intptr_t>(&raw));
-  ASSERT_TRUE(h);
-  EXPECT_EQ(h->hwndFrom, 0x501u);
-  EXPECT_EQ(h->idFrom, 42u);
-  EXPECT_EQ(h->code, 0xFFFFFDF8u);
-  EXPECT_FALSE(ReadNotifyHeader(0));
-}
-
 }  // namespace
 }  // namespace tarvex::chrome

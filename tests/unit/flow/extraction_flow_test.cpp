@@ -8,6 +8,7 @@ namespace tarvex {
 namespace {
 
 using Calls = std::vector<std::string>;
+using drop::Archiver;
 
 const std::string kFailure =
     "解凍は失敗しました。\r\n--考えられる原因--\r\n・ZIP,CAB,LZH形式の書庫ファイルではない。\r\n"
@@ -15,7 +16,7 @@ const std::string kFailure =
 
 struct Drop : ::testing::Test {
   test::FakePlatform p;
-  App app{p};
+  App app{p, p};
   std::vector<std::string> infoTexts;
   void SetUp() override {
     app.Start();
@@ -35,9 +36,9 @@ struct Drop : ::testing::Test {
 };
 
 TEST(ArchiverCommand, OptionArchiveSpaceFolderBackslash) {
-  EXPECT_EQ(extract::BuildArchiverCommand("-xs ", "C:\\data\\a.zip", "D:\\out"),
+  EXPECT_EQ(drop::BuildArchiverCommand("-xs ", "C:\\data\\a.zip", "D:\\out"),
             "-xs C:\\data\\a.zip D:\\out\\");
-  EXPECT_EQ(extract::BuildArchiverCommand("e ", "C:\\a b.lzh", "D:\\"), "e C:\\a b.lzh D:\\\\");
+  EXPECT_EQ(drop::BuildArchiverCommand("e ", "C:\\a b.lzh", "D:\\"), "e C:\\a b.lzh D:\\\\");
 }
 
 TEST_F(Drop, ZipSucceedsFirstAndOnlyTheFirstFileIsUsed) {
@@ -87,6 +88,18 @@ TEST_F(Drop, OriginalsAFailedArchiverKeptAreListedAfterTheFailureText) {
                                        "\r\nD:\\out\\a.txt.tarvex-original\r\nD:\\out\\d\\b.txt.tarvex-original");
 }
 
+TEST_F(Drop, TheLibrarysQuestionIsABoxOfTheMainWindowAndItsAnswerGoesBack) {
+  p.folder = "D:\\out";
+  p.overwriteCount[Archiver::UnZip] = 3;
+  p.messageAnswer = MsgResult::Cancel;  // UnZip then fails; Cab and Unlha are tried
+  app.OnDrop(FormId::Main, "b_thaw", {"C:\\a.zip"}, true);
+  EXPECT_EQ(p.Only({"CallArchiver", "MessageBox"}),
+            (Calls{"CallArchiver(UnZip,-xs C:\\a.zip D:\\out\\,0)", "MessageBox(Main,Tarvex,Question,YesNoCancel)",
+                   "CallArchiver(Cab,-x C:\\a.zip D:\\out\\,0)", "CallArchiver(Unlha,e C:\\a.zip D:\\out\\,255)",
+                   "MessageBox(Main,Tarvex,Warning,Ok)"}));
+  EXPECT_EQ(p.messageTexts.front(), "解凍先に同じ名前のファイルが 3 個あります。\r\n上書きしますか？");
+}
+
 TEST_F(Drop, CancelledPickerKeepsText1AndShowsNothing) {
   p.folder = "D:\\out";
   p.archiverResult[Archiver::UnZip] = 0;
@@ -112,13 +125,13 @@ TEST_F(Drop, DataWithoutFilesIsIgnored) {
 
 TEST_F(Drop, ArchiverThatThrowsCountsAsFailedAndTheFlowEnds) {
   struct Throwing : test::FakePlatform {
-    int CallArchiver(Archiver which, std::string_view cmd, int size, std::vector<std::string>& kept) override {
-      FakePlatform::CallArchiver(which, cmd, size, kept);
+    int Run(Archiver which, std::string_view cmd, int size, extract::ExtractHost& host) override {
+      FakePlatform::Run(which, cmd, size, host);
       if (which == Archiver::UnZip) throw std::runtime_error("broken");
       return which == Archiver::Cab ? 0 : 1;
     }
   } q;
-  App a(q);
+  App a(q, q);
   a.Start();
   q.folder = "D:\\out";
   a.OnDrop(FormId::Main, "b_thaw", {"C:\\a.cab"}, true);
@@ -153,7 +166,7 @@ namespace {
 
 TEST(DropShutdown, SessionEndDuringTheResultBoxLeavesTheClosedWindowAlone) {
   test::FakePlatform p;
-  App app(p);
+  App app(p, p);
   app.Start();
   p.folder = "D:\\out";
   p.archiverResult[Archiver::UnZip] = 0;

@@ -9,28 +9,31 @@
 namespace tarvex::readouts {
 namespace {
 
+namespace names = ui::names;
+
 // The digits a row of cells shows, left to right ('?' for a non-digit picture).
-std::string Shown(const ui::Form& f, std::initializer_list<const char*> cells) {
+template <typename Cells>
+std::string Shown(const ui::Form& f, const Cells& cells) {
   std::string s;
-  for (const char* c : cells) {
+  for (std::string_view c : cells) {
     const int v = static_cast<int>(f.Find(c)->picture) - static_cast<int>(Asset::Digit0);
     s += (v >= 0 && v <= 9) ? char('0' + v) : '?';
   }
   return s;
 }
-std::string Total(const ui::Form& f) { return Shown(f, {"m0", "m1", "m2", "m3", "m4", "m5", "m6"}); }
-std::string Free(const ui::Form& f) {
-  return Shown(f, {"mm0", "mm1", "mm2", "mm3", "mm4", "mm5", "mm6"});
-}
+std::string Total(const ui::Form& f) { return Shown(f, names::kTotalCells); }
+std::string Free(const ui::Form& f) { return Shown(f, names::kFreeCells); }
 std::string DateTime(const ui::Form& f) {
-  const std::string d = Shown(f, {"t1", "t2", "t3", "t4", "tt1", "tt2", "tt3", "tt4"});
+  const std::string d =
+      Shown(f, std::array{names::kT1, names::kT2, names::kT3, names::kT4, names::kTt1,
+                          names::kTt2, names::kTt3, names::kTt4});
   return d.substr(0, 2) + "/" + d.substr(2, 2) + " " + d.substr(4, 2) + ":" + d.substr(6, 2);
 }
 
 struct Strip : ::testing::Test {
   test::FakePlatform p;
   ui::Form f = ui::MakeMainForm();
-  void Fill(std::string_view text) { FillFromRight(p, f, kTotalCells, text); }
+  void Fill(std::string_view text) { FillFromRight(p, f, names::kTotalCells, text); }
 };
 
 TEST_F(Strip, FillsFromTheRightWithLeadingZeros) {
@@ -64,13 +67,13 @@ TEST_F(Strip, RepaintsOnlyCellsWhosePictureChanged) {
 }
 
 TEST_F(Strip, ShowDigitHonoursTheAllowedSet) {
-  ShowDigit(p, f, "t1", '5', "01");
-  EXPECT_EQ(f.Find("t1")->picture, Asset::Digit0);
-  ShowDigit(p, f, "t1", '1', "01");
-  EXPECT_EQ(f.Find("t1")->picture, DigitAsset(1));
-  ShowDigit(p, f, "t1", std::nullopt);
-  ShowDigit(p, f, "t1", '/');
-  EXPECT_EQ(f.Find("t1")->picture, DigitAsset(1));
+  ShowDigit(p, f, names::kT1, '5', "01");
+  EXPECT_EQ(f.Find(names::kT1)->picture, Asset::Digit0);
+  ShowDigit(p, f, names::kT1, '1', "01");
+  EXPECT_EQ(f.Find(names::kT1)->picture, DigitAsset(1));
+  ShowDigit(p, f, names::kT1, std::nullopt);
+  ShowDigit(p, f, names::kT1, '/');
+  EXPECT_EQ(f.Find(names::kT1)->picture, DigitAsset(1));
 }
 
 TEST(MemoryUnit, KilobytesUntilTheTotalNeedsMoreThanSevenDigits) {
@@ -104,16 +107,16 @@ TEST(MemoryMeterTicks, TotalOnceThenFreeEveryTickInTheSameUnit) {
   App app(p);
   p.memory = MemoryStatus{16ull << 30, 5ull << 30};
   app.Start();
-  app.OnTimer(FormId::Main, "Timer2");
+  app.OnTimer(FormId::Main, names::kTimer2);
   EXPECT_EQ(Total(app.MainForm()), "0016384");
   EXPECT_EQ(Free(app.MainForm()), "0000000");
-  app.OnTimer(FormId::Main, "Timer1");
+  app.OnTimer(FormId::Main, names::kTimer1);
   EXPECT_EQ(Free(app.MainForm()), "0005120");
   p.memory.reset();  // a failed reading leaves the strip as it was
-  app.OnTimer(FormId::Main, "Timer1");
+  app.OnTimer(FormId::Main, names::kTimer1);
   EXPECT_EQ(Free(app.MainForm()), "0005120");
   p.memory = MemoryStatus{16ull << 30, 1ull << 30};
-  app.OnTimer(FormId::Main, "Timer1");
+  app.OnTimer(FormId::Main, names::kTimer1);
   EXPECT_EQ(Free(app.MainForm()), "0001024");
   EXPECT_EQ(Total(app.MainForm()), "0016384");
 }
@@ -123,10 +126,10 @@ TEST(MemoryMeterTicks, FailedFirstReadingChoosesTheUnitAtTheNextReading) {
   App app(p);
   p.memory.reset();
   app.Start();
-  app.OnTimer(FormId::Main, "Timer2");
+  app.OnTimer(FormId::Main, names::kTimer2);
   EXPECT_EQ(Total(app.MainForm()), "0000000");
   p.memory = MemoryStatus{536870912ull, 523760ull * 1024};
-  app.OnTimer(FormId::Main, "Timer1");
+  app.OnTimer(FormId::Main, names::kTimer1);
   EXPECT_EQ(Free(app.MainForm()), "0523760");
 }
 
@@ -157,21 +160,21 @@ TEST(ClockTicks, PausedReadoutsDoNotTickAndResumeAtTheInterval) {
   test::FakePlatform p;
   App app(p);
   app.Start();
-  app.OnTimer(FormId::Main, "Timer2");
+  app.OnTimer(FormId::Main, names::kTimer2);
   p.onShowModal = [&] {
-    EXPECT_FALSE(app.MainForm().Find("DateCheck")->enabled);
-    EXPECT_FALSE(app.MainForm().Find("Timer1")->enabled);
+    EXPECT_FALSE(app.MainForm().Find(names::kDateCheck)->enabled);
+    EXPECT_FALSE(app.MainForm().Find(names::kTimer1)->enabled);
     p.Clear();
-    app.OnTimer(FormId::Main, "DateCheck");
-    app.OnTimer(FormId::Main, "Timer1");
+    app.OnTimer(FormId::Main, names::kDateCheck);
+    app.OnTimer(FormId::Main, names::kTimer1);
     EXPECT_TRUE(p.calls.empty());
-    app.OnClick(FormId::Care, "Command1");
+    app.OnClick(FormId::Care, names::kCommand1);
   };
-  app.OnClick(FormId::Main, "b_rach");
-  EXPECT_EQ(app.MainForm().Find("Timer1")->interval, 200);
-  EXPECT_EQ(app.MainForm().Find("DateCheck")->interval, 1000);
+  app.OnClick(FormId::Main, names::kBRach);
+  EXPECT_EQ(app.MainForm().Find(names::kTimer1)->interval, 200);
+  EXPECT_EQ(app.MainForm().Find(names::kDateCheck)->interval, 1000);
   p.Clear();
-  app.OnTimer(FormId::Main, "DateCheck");
+  app.OnTimer(FormId::Main, names::kDateCheck);
   EXPECT_EQ(p.Count("LocalTime"), 1u);
 }
 

@@ -8,6 +8,7 @@ namespace {
 
 using test::FakePlatform;
 using Calls = std::vector<std::string>;
+namespace names = ui::names;
 
 struct Gadget : ::testing::Test {
   FakePlatform p;
@@ -16,12 +17,12 @@ struct Gadget : ::testing::Test {
 
   void SetUp() override {
     p.onInvalidate = [this](FormId f, std::string_view e) {
-      if (f == FormId::Main && e == "info") infoTexts.push_back(app.MainForm().Find("info")->text);
+      if (f == FormId::Main && e == names::kInfo) infoTexts.push_back(app.MainForm().Find(names::kInfo)->text);
     };
   }
   void StartAndSettle() {
     app.Start();
-    app.OnTimer(FormId::Main, "Timer2");
+    app.OnTimer(FormId::Main, names::kTimer2);
   }
 };
 
@@ -43,8 +44,10 @@ TEST_F(Gadget, StartAnnouncesTimersThenRunsTheLoadStepInOrder) {
   ASSERT_GE(p.calls.size(), expected.size());
   EXPECT_EQ(Calls(p.calls.begin(), p.calls.begin() + expected.size()), expected);
   // Tooltips come before the hook, and the hook is the last step.
-  EXPECT_LT(p.IndexOf("CreateTooltipWindow"), p.IndexOf("SetWindowProc"));
-  EXPECT_EQ(p.calls.back(), "SetWindowProc(0x1000,0xc0de)");
+  EXPECT_EQ(Calls(p.calls.end() - 5, p.calls.end()),
+            (Calls{"AddBalloonTip(Main,b_close)", "AddBalloonTip(Main,b_hide)",
+                   "AddBalloonTip(Main,b_thaw)", "AddBalloonTip(Main,b_rach)",
+                   "SetWindowProc(0x1000,0xc0de)"}));
   EXPECT_EQ(app.MainForm().left, 3000.0f);
   EXPECT_EQ(app.MainForm().top, 3700.0f);
   EXPECT_EQ(p.Count("CreateForm"), 0u);
@@ -56,7 +59,7 @@ TEST_F(Gadget, StoredTopZeroMeansNoStoredPositionAtBothReads) {
   app.Start();
   EXPECT_EQ(app.MainForm().left, 3000.0f);
   EXPECT_EQ(app.MainForm().top, 3700.0f);
-  app.OnTimer(FormId::Main, "Timer2");
+  app.OnTimer(FormId::Main, names::kTimer2);
   EXPECT_EQ(app.MainForm().left, 0.0f);
   EXPECT_EQ(app.MainForm().top, 0.0f);
   EXPECT_EQ(p.calls.back(), "SetCheck(Care,actc,0)");
@@ -74,7 +77,7 @@ TEST_F(Gadget, SettleStepRunsInOrderAndMakesTopmostOnlyForActOne) {
   p.settings = {{"Top", "1500"}, {"Left", "4500"}, {"Act", "1"}};
   app.Start();
   p.Clear();
-  app.OnTimer(FormId::Main, "Timer2");
+  app.OnTimer(FormId::Main, names::kTimer2);
   const Calls expected = {
       "GetMemoryStatus()",
       "TimerChanged(Main,Timer2,0,1)",
@@ -85,22 +88,22 @@ TEST_F(Gadget, SettleStepRunsInOrderAndMakesTopmostOnlyForActOne) {
       "GetSetting(Tarvex,startup,Act,acA)",
       "MoveWindowPx(Main,300,100)",
       "MoveWindowPx(Main,300,100)",
-      "SetTopmost(Main,4500,1500)",
+      "SetTopmost(Main)",
       "CreateForm(Care)",
       "SetCheck(Care,actc,1)",
   };
   EXPECT_EQ(p.Only({"GetMemoryStatus", "TimerChanged", "Invalidate(Main,info)", "GetSetting",
                     "MoveWindowPx", "SetTopmost", "CreateForm", "SetCheck"}),
             expected);
-  EXPECT_EQ(app.MainForm().Find("info")->text, "");
+  EXPECT_EQ(app.MainForm().Find(names::kInfo)->text, "");
   ASSERT_NE(app.CareForm(), nullptr);
-  EXPECT_EQ(app.CareForm()->Find("actc")->value, 1);
+  EXPECT_EQ(app.CareForm()->Find(names::kActc)->value, 1);
 
   // Timer2 never fires again; Timer1 now ticks.
   p.Clear();
-  app.OnTimer(FormId::Main, "Timer2");
+  app.OnTimer(FormId::Main, names::kTimer2);
   EXPECT_TRUE(p.calls.empty());
-  app.OnTimer(FormId::Main, "Timer1");
+  app.OnTimer(FormId::Main, names::kTimer1);
   EXPECT_EQ(p.Count("GetMemoryStatus"), 1u);
 }
 
@@ -110,33 +113,33 @@ TEST_F(Gadget, ActOtherThanExactlyOneIsNotTopmost) {
     q.settings = {{"Act", act}};
     App a(q);
     a.Start();
-    a.OnTimer(FormId::Main, "Timer2");
+    a.OnTimer(FormId::Main, names::kTimer2);
     EXPECT_EQ(q.Count("SetTopmost"), 0u) << act;
   }
   FakePlatform q;
   q.settings = {{"Act", " 1.4"}};  // rounds to 1
   App a(q);
   a.Start();
-  a.OnTimer(FormId::Main, "Timer2");
+  a.OnTimer(FormId::Main, names::kTimer2);
   EXPECT_EQ(q.Count("SetTopmost"), 1u);
 }
 
 TEST_F(Gadget, FailedFirstReadingStillSettles) {
   p.memory.reset();
   app.Start();
-  app.OnTimer(FormId::Main, "Timer2");
-  EXPECT_EQ(app.MainForm().Find("Timer2")->interval, 0);
-  EXPECT_EQ(app.MainForm().Find("Timer1")->interval, 200);
-  EXPECT_EQ(app.MainForm().Find("info")->text, "");
+  app.OnTimer(FormId::Main, names::kTimer2);
+  EXPECT_EQ(app.MainForm().Find(names::kTimer2)->interval, 0);
+  EXPECT_EQ(app.MainForm().Find(names::kTimer1)->interval, 200);
+  EXPECT_EQ(app.MainForm().Find(names::kInfo)->text, "");
   EXPECT_NE(app.CareForm(), nullptr);
 }
 
 TEST_F(Gadget, TimersFireOnlyWhenEnabledWithAnInterval) {
   app.Start();
   p.Clear();
-  app.OnTimer(FormId::Main, "Timer1");  // interval 0 before the settle step
+  app.OnTimer(FormId::Main, names::kTimer1);  // interval 0 before the settle step
   EXPECT_TRUE(p.calls.empty());
-  app.OnTimer(FormId::Main, "DateCheck");
+  app.OnTimer(FormId::Main, names::kDateCheck);
   EXPECT_EQ(p.Count("LocalTime"), 1u);
 }
 
@@ -145,21 +148,18 @@ TEST_F(Gadget, ShutdownSavesThenTearsDownInOrder) {
   StartAndSettle();
   p.Clear();
   infoTexts.clear();
-  app.OnClick(FormId::Main, "b_close");
+  app.OnClick(FormId::Main, names::kBClose);
   const Calls expected = {
       "SaveSetting(Tarvex,startup,Top,1500)",
       "SaveSetting(Tarvex,startup,Left,4500)",
       "SaveSetting(Tarvex,startup,Act,1)",
       "SetWindowProc(0x1000,0xaaaa)",
-      "DestroyWindowHandle(0x501)",
-      "DestroyWindowHandle(0x502)",
-      "DestroyWindowHandle(0x503)",
-      "DestroyWindowHandle(0x504)",
+      "RemoveBalloonTips(Main)",
       "DestroyForm(Care)",
       "TrayRemove()",
       "DestroyForm(Main)",
   };
-  EXPECT_EQ(p.Only({"SaveSetting", "SetWindowProc", "DestroyWindowHandle", "DestroyForm",
+  EXPECT_EQ(p.Only({"SaveSetting", "SetWindowProc", "RemoveBalloonTips", "DestroyForm",
                     "TrayRemove"}),
             expected);
   EXPECT_EQ(infoTexts, (Calls{"サブクラス化解除中...", "ウィンドウ破棄中...", "",
@@ -167,7 +167,7 @@ TEST_F(Gadget, ShutdownSavesThenTearsDownInOrder) {
   EXPECT_EQ(app.CareForm(), nullptr);
   // Nothing runs after the window is gone.
   p.Clear();
-  app.OnTimer(FormId::Main, "DateCheck");
+  app.OnTimer(FormId::Main, names::kDateCheck);
   app.OnCloseRequest(FormId::Main);
   app.OnMouseMove(FormId::Main, "", 0, 0, 0, 0);
   EXPECT_TRUE(p.calls.empty());
@@ -189,10 +189,10 @@ TEST_F(Gadget, EarlyBodyMoveKeepsStoredActUntilTheSettleStep) {
   app.Start();
   app.OnMouseMove(FormId::Main, "", 0, 0, 10, 10);
   EXPECT_EQ(p.settings["Act"], "1");
-  app.OnTimer(FormId::Main, "Timer2");
+  app.OnTimer(FormId::Main, names::kTimer2);
   EXPECT_EQ(p.Count("SetTopmost"), 1u);
   // From now on the check box is the source.
-  app.OnCheckChanged(FormId::Care, "actc", 0);
+  app.OnCheckChanged(FormId::Care, names::kActc, 0);
   app.OnMouseMove(FormId::Main, "", 0, 0, 10, 10);
   EXPECT_EQ(p.settings["Act"], "0");
 }
@@ -200,7 +200,7 @@ TEST_F(Gadget, EarlyBodyMoveKeepsStoredActUntilTheSettleStep) {
 TEST_F(Gadget, HiddenWindowIsSavedOffScreen) {
   p.settings = {{"Top", "1500"}, {"Left", "4500"}};
   StartAndSettle();
-  app.OnClick(FormId::Main, "b_hide");
+  app.OnClick(FormId::Main, names::kBHide);
   app.OnCloseRequest(FormId::Main);
   EXPECT_EQ(p.settings["Left"], "-50000");
   EXPECT_EQ(p.settings["Top"], "1500");
@@ -208,7 +208,7 @@ TEST_F(Gadget, HiddenWindowIsSavedOffScreen) {
 
 TEST_F(Gadget, WindowMovesUpdateTwipsOnlyWhenThePixelsDiffer) {
   app.Start();
-  app.OnClick(FormId::Main, "b_hide");
+  app.OnClick(FormId::Main, names::kBHide);
   // The layer reports the hidden position back: -50000 twips stay exact.
   app.OnWindowMoved(FormId::Main, -3333, 247);
   EXPECT_EQ(app.MainForm().left, -50000.0f);
@@ -224,14 +224,10 @@ TEST_F(Gadget, HookRoutesMessagesToTheWindowsOwnProcedure) {
   };
   app.Start();
   EXPECT_EQ(app.SubclassWndProc(0x1000, 0x200, 1, 2), 0x201);
-  // WM_NOTIFY carries a header; it is observed only and the result is unchanged.
-  struct {
-    std::uintptr_t hwndFrom, idFrom;
-    std::uint32_t code;
-  } hdr{0x501, 7, 0xFFFFFDF8u};
-  EXPECT_EQ(app.SubclassWndProc(0x1000, 0x4E, 0, reinterpret_cast<std::intptr_t>(&hdr)), 0x4F);
-  EXPECT_EQ(app.SubclassWndProc(0x1000, 0x4E, 0, 0), 0x4F);  // a null header is not read
-  EXPECT_EQ(app.SubclassWndProc(0x9999, 0x200, 1, 2), 0);    // not a hooked window
+  // WM_NOTIFY is observed only: the result is the window's own, and the
+  // address it carries is never read.
+  EXPECT_EQ(app.SubclassWndProc(0x1000, 0x4E, 0, 0x1234), 0x4F);
+  EXPECT_EQ(app.SubclassWndProc(0x9999, 0x200, 1, 2), 0);  // not a hooked window
 }
 
 }  // namespace

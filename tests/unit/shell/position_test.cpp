@@ -8,6 +8,7 @@ namespace {
 
 using test::FakePlatform;
 using Calls = std::vector<std::string>;
+namespace names = ui::names;
 
 struct Position : ::testing::Test {
   FakePlatform p;
@@ -15,16 +16,16 @@ struct Position : ::testing::Test {
   void SetUp() override {
     p.settings = {{"Top", "1500"}, {"Left", "4500"}, {"Act", "0"}};
     app.Start();
-    app.OnTimer(FormId::Main, "Timer2");
+    app.OnTimer(FormId::Main, names::kTimer2);
     p.Clear();
   }
 };
 
 TEST_F(Position, HideAndRestoreReturnToTheTwip) {
   app.OnWindowMoved(FormId::Main, 333, 107);  // dragged somewhere: 4995, 1605
-  app.OnClick(FormId::Main, "b_hide");
-  EXPECT_EQ(app.MainForm().Find("mtop")->text, "1605");
-  EXPECT_EQ(app.MainForm().Find("mleft")->text, "4995");
+  app.OnClick(FormId::Main, names::kBHide);
+  EXPECT_EQ(app.MainForm().Find(names::kMtop)->text, "1605");
+  EXPECT_EQ(app.MainForm().Find(names::kMleft)->text, "4995");
   EXPECT_EQ(app.MainForm().left, -50000.0f);
   EXPECT_EQ(app.MainForm().top, 1605.0f);
   EXPECT_EQ(p.Only("MoveWindowPx").back(), "MoveWindowPx(Main,-3333,107)");
@@ -59,21 +60,21 @@ TEST_F(Position, BodyMoveWritesTopLeftActWhateverTheButtons) {
 }
 
 TEST_F(Position, LeftButtonAloneDragsAndTheNewPositionIsWritten) {
-  p.onCaptionDrag = [this] { app.OnWindowMoved(FormId::Main, 40, 50); };
+  p.onDrag = [this] { app.OnWindowMoved(FormId::Main, 40, 50); };
   app.OnMouseMove(FormId::Main, "", kLeftButton, 0, 5, 5);
-  EXPECT_EQ(p.calls, (Calls{"ReleaseMouseCapture()", "SendCaptionDrag(Main)",
+  EXPECT_EQ(p.calls, (Calls{"DragWindow(Main)",
                             "SaveSetting(Tarvex,startup,Top,750)",
                             "SaveSetting(Tarvex,startup,Left,600)",
                             "SaveSetting(Tarvex,startup,Act,0)"}));
 }
 
 TEST_F(Position, GripDragsButWritesNothing) {
-  app.OnMouseMove(FormId::Main, "Image6", kLeftButton, 0, 5, 5);
-  EXPECT_EQ(p.calls, (Calls{"ReleaseMouseCapture()", "SendCaptionDrag(Main)"}));
+  app.OnMouseMove(FormId::Main, names::kImage6, kLeftButton, 0, 5, 5);
+  EXPECT_EQ(p.calls, (Calls{"DragWindow(Main)"}));
   p.Clear();
-  app.OnMouseMove(FormId::Main, "Image6", kLeftButton | kRightButton, 0, 5, 5);
-  app.OnMouseMove(FormId::Main, "Image6", 0, 0, 5, 5);
-  for (const char* other : {"b_close", "Picture1", "info", "lt", "Image5"})
+  app.OnMouseMove(FormId::Main, names::kImage6, kLeftButton | kRightButton, 0, 5, 5);
+  app.OnMouseMove(FormId::Main, names::kImage6, 0, 0, 5, 5);
+  for (auto other : {names::kBClose, names::kPicture1, names::kInfo, names::kLt, names::kImage5})
     app.OnMouseMove(FormId::Main, other, kLeftButton, 0, 5, 5);
   EXPECT_TRUE(p.calls.empty());
 }

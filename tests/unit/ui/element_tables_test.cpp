@@ -1,7 +1,10 @@
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <set>
 
+#include "chrome/picture_buttons.h"
+#include "fake_platform.h"
 #include "ui/elements.h"
 
 namespace tarvex::ui {
@@ -13,9 +16,9 @@ float Bottom(const Element& e) { return e.top + e.height; }
 
 TEST(MainForm, NamesAreUniqueAndContainersExist) {
   for (const Form& f : {MakeMainForm(), MakeCareForm()}) {
-    std::set<std::string> names;
+    std::set<std::string> seen;
     for (const auto& e : f.elements) {
-      EXPECT_TRUE(names.insert(e.name).second) << "duplicate " << e.name;
+      EXPECT_TRUE(seen.insert(e.name).second) << "duplicate " << e.name;
       if (!e.container.empty()) {
         const Element* c = f.Find(e.container);
         ASSERT_NE(c, nullptr) << e.name;
@@ -25,11 +28,15 @@ TEST(MainForm, NamesAreUniqueAndContainersExist) {
   }
 }
 
+TEST(BothForms, AnUnknownNameIsReportedNotIgnored) {
+  Form f = MakeCareForm();
+  EXPECT_NONFATAL_FAILURE(EXPECT_EQ(f.Find("Text1"), nullptr), "has no element 'Text1'");
+  EXPECT_NE(f.Find(names::kCareText1), nullptr);
+}
+
 TEST(MainForm, ButtonsShowTheirNormalLookAndTakeThePointerAndDrops) {
   const Form f = MakeMainForm();
-  const struct { const char* button; const char* normal; } rows[] = {
-      {"b_close", "c1"}, {"b_hide", "h1"}, {"b_rach", "r1"}, {"b_thaw", "w1"}};
-  for (const auto& r : rows) {
+  for (const auto& r : chrome::kButtonLooks) {
     const Element* b = f.Find(r.button);
     const Element* n = f.Find(r.normal);
     ASSERT_TRUE(b && n) << r.button;
@@ -37,7 +44,7 @@ TEST(MainForm, ButtonsShowTheirNormalLookAndTakeThePointerAndDrops) {
     EXPECT_EQ(b->width, n->width) << r.button;   // a pair and its button share a size
     EXPECT_EQ(b->height, n->height) << r.button;
     EXPECT_TRUE(b->handPointer);
-    EXPECT_EQ(b->acceptsDrops, std::string(r.button) == "b_thaw");
+    EXPECT_EQ(b->acceptsDrops, r.button == names::kBThaw);
   }
   int hands = 0;
   for (const auto& e : f.elements) hands += e.handPointer;
@@ -48,7 +55,7 @@ TEST(MainForm, EveryDigitCellShowsZeroInsideItsPanel) {
   const Form f = MakeMainForm();
   int cells = 0;
   for (const auto& e : f.elements) {
-    if (e.picture != Asset::Digit0 || e.container == "Picture3") continue;
+    if (e.picture != Asset::Digit0 || e.container == names::kPicture3) continue;
     ++cells;
     const Element* panel = f.Find(e.container);
     ASSERT_NE(panel, nullptr) << e.name;
@@ -60,12 +67,13 @@ TEST(MainForm, EveryDigitCellShowsZeroInsideItsPanel) {
   EXPECT_EQ(cells, 8 + 14);
   // The glyph images hold the ten digits in order.
   for (int i = 0; i < 10; ++i)
-    EXPECT_EQ(f.Find("s" + std::to_string(i))->picture, DigitAsset(i));
+    EXPECT_EQ(f.Find(names::kGlyphs[i])->picture, DigitAsset(i));
 }
 
 TEST(MainForm, ParkedElementsLieOutsideTheClientArea) {
   const Form f = MakeMainForm();
-  for (const char* name : {"Picture3", "mleft", "mtop", "Text1", "Datac", "memc", "memt"}) {
+  for (auto name : {names::kPicture3, names::kMleft, names::kMtop, names::kText1, names::kDatac,
+                    names::kMemc, names::kMemt}) {
     const Element* e = f.Find(name);
     ASSERT_NE(e, nullptr) << name;
     EXPECT_TRUE(Bottom(*e) <= 0 || e->top >= f.clientHeight || e->left >= f.clientWidth) << name;
@@ -82,18 +90,18 @@ TEST(MainForm, ParkedElementsLieOutsideTheClientArea) {
 
 TEST(MainForm, StatusLineIsDrawnAboveItsBar) {
   const Form f = MakeMainForm();
-  EXPECT_LT(f.Find("Image5") - f.elements.data(), f.Find("info") - f.elements.data());
-  EXPECT_TRUE(f.Find("info")->transparent);
+  EXPECT_LT(f.Find(names::kImage5) - f.elements.data(), f.Find(names::kInfo) - f.elements.data());
+  EXPECT_TRUE(f.Find(names::kInfo)->transparent);
 }
 
 TEST(BothForms, FramePiecesStretchAsDesigned) {
   for (const Form& f : {MakeMainForm(), MakeCareForm()}) {
-    for (const char* n : {"lt", "mt", "rt", "lm", "rm", "lb", "mb", "rb"}) {
+    for (auto n : names::kFramePieces) {
       const Element* e = f.Find(n);
       ASSERT_NE(e, nullptr) << n;
-      EXPECT_EQ(e->stretch, std::string(n) != "lt" && std::string(n) != "rt") << n;
+      EXPECT_EQ(e->stretch, n != names::kLt && n != names::kRt) << n;
     }
-    EXPECT_EQ(f.Find("mt")->top, 0.0f);  // the one Top the frame layout never sets
+    EXPECT_EQ(f.Find(names::kMt)->top, 0.0f);  // the one Top the frame layout never sets
   }
 }
 

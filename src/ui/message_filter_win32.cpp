@@ -1,8 +1,4 @@
-// Messages that a normal Explorer sends to the gadget when the gadget runs
-// elevated. User Interface Privilege Isolation drops messages that come from a
-// process of lower integrity unless the receiving window lets them in; only
-// these are let in, each on the window that needs it.
-#include "shell/layer_win32.h"
+#include "ui/message_filter_win32.h"
 
 namespace tarvex::win32 {
 

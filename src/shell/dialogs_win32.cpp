@@ -1,29 +1,44 @@
-// Japanese-capable font for the system's own dialogs (message boxes, the
-// folder picker). Their default font shows Japanese only where the system's
-// fallback fonts provide it; a short-lived hook gives each dialog that this
-// thread opens the same Japanese character set font as the gadget, at the
-// dialog's own size, and fits a message box's text and the box to it.
+#include "shell/dialogs_win32.h"
+
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cwchar>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "shell/dialog_font_win32.h"
+#include "ui/convert_win32.h"
 
 namespace tarvex::win32 {
 namespace {
 
-struct HookState {
-  HHOOK hook = nullptr;
-  HFONT font = nullptr;
-  int depth = 0;
+// Japanese-capable font for the system's own dialogs. Their default font
+// shows Japanese only where the system's fallback fonts provide it; while a
+// DialogFont lives, a hook gives each dialog that this thread opens the same
+// Japanese character set font as the gadget, at the dialog's own size, and
+// fits a message box's text and the box to it. A box opened while another is
+// open shares the outer one's hook and font.
+class DialogFont {
+ public:
+  DialogFont();
+  ~DialogFont();
+  DialogFont(const DialogFont&) = delete;
+  DialogFont& operator=(const DialogFont&) = delete;
+
+ private:
+  static LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam);
+  static void CALLBACK FitLater(HWND dialog, UINT, UINT_PTR id, DWORD);
+
+  // A hook procedure gets no context of its own: it finds the outermost
+  // DialogFont of the thread here, set only while its hook is in place.
+  static thread_local DialogFont* active_;
+  bool outermost_ = false;
+  Font font_;  // made at the first dialog, from that dialog's own font
+  WindowsHook hook_;
 };
 
-HookState& State() {
-  static HookState s;
-  return s;
-}
+thread_local DialogFont* DialogFont::active_ = nullptr;
 
 BOOL CALLBACK SetFontOnChild(HWND child, LPARAM font) {
   SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(font), TRUE);
@@ -98,21 +113,22 @@ void FitMessageText(HWND box, HFONT font) {
   const LONG_PTR style = GetWindowLongPtrW(text, GWL_STYLE);
   UINT flags = DT_WORDBREAK | DT_EXPANDTABS | ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0) |
                ((style & SS_EDITCONTROL) ? DT_EDITCONTROL : 0);
-  HDC dc = GetDC(text);
-  HGDIOBJ old = SelectObject(dc, font);
   int w = std::min(w0, maxW);
-  SIZE need = MeasureWrapped(dc, s, w, flags);
-  if (need.cx > w) {
-    w = std::min<int>(need.cx, maxW);
-    need = MeasureWrapped(dc, s, w, flags);
+  SIZE need;
+  {
+    const ClientDC dc(text);
+    const Selection selected(dc.get(), font);
+    need = MeasureWrapped(dc.get(), s, w, flags);
+    if (need.cx > w) {
+      w = std::min<int>(need.cx, maxW);
+      need = MeasureWrapped(dc.get(), s, w, flags);
+    }
+    if (need.cx > w) {
+      SetWindowLongPtrW(text, GWL_STYLE, style | SS_EDITCONTROL);
+      flags |= DT_EDITCONTROL;
+      need = MeasureWrapped(dc.get(), s, w, flags);
+    }
   }
-  if (need.cx > w) {
-    SetWindowLongPtrW(text, GWL_STYLE, style | SS_EDITCONTROL);
-    flags |= DT_EDITCONTROL;
-    need = MeasureWrapped(dc, s, w, flags);
-  }
-  SelectObject(dc, old);
-  ReleaseDC(text, dc);
   const int h = std::min(std::max<int>(need.cy, h0), maxH);
   const int dx = w - w0, dy = h - h0;
 
@@ -141,50 +157,94 @@ void FitMessageText(HWND box, HFONT font) {
 }
 
 constexpr UINT_PTR kFitTimer = 0x7A57;
+constexpr wchar_t kFontGiven[] = L"TarvexJapaneseFont";  // marks a dialog already done
 
-void CALLBACK FitLater(HWND dialog, UINT, UINT_PTR id, DWORD) {
+DialogFont::DialogFont() {
+  if (active_) return;
+  outermost_ = true;
+  active_ = this;
+  hook_.reset(SetWindowsHookExW(WH_CBT, CbtProc, nullptr, GetCurrentThreadId()));
+}
+
+DialogFont::~DialogFont() {
+  if (!outermost_) return;
+  hook_.reset();
+  active_ = nullptr;
+  // font_ goes last: the dialogs that used it are closed.
+}
+
+void CALLBACK DialogFont::FitLater(HWND dialog, UINT, UINT_PTR id, DWORD) {
   KillTimer(dialog, id);
-  if (State().font) FitMessageText(dialog, State().font);
+  if (active_ && active_->font_) FitMessageText(dialog, active_->font_.get());
   RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
-constexpr wchar_t kFontGiven[] = L"TarvexJapaneseFont";  // marks a dialog already done
-
-LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam) {
-  HookState& st = State();
+LRESULT CALLBACK DialogFont::CbtProc(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_DESTROYWND) {
     // A window's properties must be taken off before it is destroyed.
     RemovePropW(reinterpret_cast<HWND>(wParam), kFontGiven);
-  } else if (code == HCBT_ACTIVATE) {
+  } else if (code == HCBT_ACTIVATE && active_) {
     HWND dialog = reinterpret_cast<HWND>(wParam);
     if (IsDialogClass(dialog) && !GetPropW(dialog, kFontGiven)) {
       SetPropW(dialog, kFontGiven, reinterpret_cast<HANDLE>(1));
-      if (!st.font) st.font = FontLike(dialog);
-      if (st.font) {
-        EnumChildWindows(dialog, SetFontOnChild, reinterpret_cast<LPARAM>(st.font));
+      if (!active_->font_) active_->font_.reset(FontLike(dialog));
+      if (HFONT font = active_->font_.get()) {
+        EnumChildWindows(dialog, SetFontOnChild, reinterpret_cast<LPARAM>(font));
         // The dialog may still be laying itself out; fit the text once its
         // own set-up is over, from its first timer message.
         SetTimer(dialog, kFitTimer, 1, FitLater);
       }
     }
   }
-  return CallNextHookEx(st.hook, code, wParam, lParam);
+  return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 }  // namespace
 
-JapaneseDialogFont::JapaneseDialogFont() {
-  HookState& st = State();
-  if (st.depth++ == 0) st.hook = SetWindowsHookExW(WH_CBT, CbtProc, nullptr, GetCurrentThreadId());
+HWND Win32Dialogs::OwnerOf(FormId form) const {
+  HWND owner = windowOf_(form);
+  if (!owner || !IsWindowVisible(owner)) owner = windowOf_(FormId::Main);
+  return owner;
 }
 
-JapaneseDialogFont::~JapaneseDialogFont() {
-  HookState& st = State();
-  if (--st.depth > 0) return;
-  if (st.hook) UnhookWindowsHookEx(st.hook);
-  st.hook = nullptr;
-  if (st.font) DeleteObject(st.font);  // the dialogs that used it are closed
-  st.font = nullptr;
+MsgResult Win32Dialogs::MessageBox(FormId owner, std::string_view text, std::string_view caption, MsgIcon icon,
+                                   MsgButtons buttons) {
+  UINT type = buttons == MsgButtons::YesNoCancel ? MB_YESNOCANCEL : MB_OK;
+  switch (icon) {
+    case MsgIcon::Information: type |= MB_ICONINFORMATION; break;
+    case MsgIcon::Warning: type |= MB_ICONEXCLAMATION; break;
+    case MsgIcon::Question: type |= MB_ICONQUESTION; break;
+  }
+  const std::wstring t = Widen(text), c = Widen(caption);
+  const HWND o = OwnerOf(owner);
+  const DialogFont font;
+  switch (::MessageBoxW(o, t.c_str(), c.c_str(), type)) {
+    case IDYES: return MsgResult::Yes;
+    case IDNO: return MsgResult::No;
+    case IDCANCEL: return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
+    default: return MsgResult::Ok;
+  }
+}
+
+std::optional<std::string> Win32Dialogs::BrowseForFolder(FormId owner, std::string_view title) {
+  const std::wstring t = Widen(title);
+  BROWSEINFOW bi{};
+  bi.hwndOwner = windowOf_(owner) ? windowOf_(owner) : windowOf_(FormId::Main);
+  bi.lpszTitle = t.c_str();
+  bi.ulFlags = BIF_RETURNONLYFSDIRS;
+  CoTaskMemory<ITEMIDLIST> pidl;
+  {
+    const DialogFont font;
+    pidl.reset(SHBrowseForFolderW(&bi));
+  }
+  if (!pidl) return std::nullopt;
+  // Room for long paths; a choice without a file-system path counts as a cancel.
+  std::wstring path(32768, L'\0');
+  BOOL ok = SHGetPathFromIDListEx(pidl.get(), path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT);
+  if (!ok) ok = SHGetPathFromIDListW(pidl.get(), path.data());  // systems without the long form
+  path.resize(wcsnlen(path.c_str(), path.size()));
+  if (!ok || path.empty()) return std::nullopt;
+  return Narrow(path);
 }
 
 }  // namespace tarvex::win32
