@@ -4,8 +4,11 @@
 // window size are tests/cab/crosscheck.py.
 #include "extract/cab_reader.h"
 
+#include <cstring>
 #include <functional>
+#include <random>
 
+#include "extract/lzx.h"
 #include "extract/mszip.h"
 #include "extract/support.h"
 
@@ -146,6 +149,44 @@ TEST(CabReader, DamageIsNeverPassedOnAsData) {
   two.Add(0, "m", Text(3000)).Add(1, "s", Text(200, 2)).folders[0].type = 1;
   bad = two.Build();  // the data blocks (a cabinet has no check of its file table)
   ExpectDamageNeverPassesAsGood<CabReader>(bad, static_cast<unsigned char>(bad[36]));
+}
+
+// The compressor stores the targets of E8 (CALL) bytes as absolute positions;
+// the decoder makes them relative again, per 32 KB frame, skipping a frame's
+// last 10 bytes and targets out of range. It works per 64-byte block, so a
+// call at a block's offsets 59-63 has its operand in the next block, where
+// those bytes are no call. Dense E8 bytes in one stored block over two frames
+// put calls at every offset; the output must equal the byte-by-byte rule.
+TEST(Lzx, CallTranslationIsUndone) {
+  const std::int64_t kSize = 12000000;
+  std::string stored, head;
+  std::mt19937 rng(3);
+  while (stored.size() < 65536) stored += "\xE8\xE8\x00\x01\xFF\xB7"[rng() % 6];
+  std::string want = stored;
+  for (std::size_t frame = 0; frame < want.size(); frame += 32768)
+    for (std::size_t i = frame; i + 10 < frame + 32768; i += want[i] == '\xE8' ? 5 : 1) {
+      const std::int64_t cur = static_cast<std::int64_t>(i);
+      std::uint32_t raw = 0;
+      std::memcpy(&raw, want.data() + i + 1, 4);  // little-endian on the test machines
+      const std::int64_t a = static_cast<std::int32_t>(raw);
+      if (want[i] == '\xE8' && a >= -cur && a < kSize) SetLe(want, i + 1, a >= 0 ? a - cur : a + kSize, 4);
+    }
+  // Bits, 16-bit little-endian words from the top bit down: translation on,
+  // its file size, a stored block of 65536 bytes, padding; then R0-R2.
+  std::uint64_t bits = 0;
+  for (const auto& [v, n] : {std::pair<std::uint64_t, int>{1, 1}, {kSize >> 16, 16}, {kSize & 0xFFFF, 16}, {3, 3},
+                             {65536 >> 8, 16}, {0, 8}, {0, 4}})
+    bits = bits << n | v;
+  for (int w = 3; w >= 0; --w) head += Le(bits >> (16 * w), 2);
+  head += Le(1, 4) + Le(1, 4) + Le(1, 4);
+  auto d = LzxDecoder::Create(16);
+  std::string out(32768, '\0');
+  auto* o = reinterpret_cast<std::uint8_t*>(out.data());
+  const std::string first = head + stored.substr(0, 32768);
+  ASSERT_TRUE(d->DecodeBlock(reinterpret_cast<const std::uint8_t*>(first.data()), first.size(), o, out.size()));
+  EXPECT_EQ(out, want.substr(0, 32768));
+  ASSERT_TRUE(d->DecodeBlock(reinterpret_cast<const std::uint8_t*>(stored.data()) + 32768, 32768, o, out.size()));
+  EXPECT_EQ(out, want.substr(32768));
 }
 
 TEST(Mszip, HistoryCarriesAcrossBlocksAndSizesMustMatch) {
