@@ -151,6 +151,25 @@ TEST(CabReader, DamageIsNeverPassedOnAsData) {
   ExpectDamageNeverPassesAsGood<CabReader>(bad, static_cast<unsigned char>(bad[36]));
 }
 
+// The first words of an LZX frame: the call translation flag (and the file
+// size), a block's type and size, the padding to a word (1-16 bits), R0-R2.
+std::string LzxHead(std::uint32_t e8Size, unsigned type, std::uint32_t size) {
+  std::uint64_t bits = 0;
+  int n = 0;
+  auto put = [&](std::uint64_t v, int k) { bits = bits << k | v, n += k; };
+  put(e8Size != 0, 1);
+  if (e8Size) put(e8Size >> 16, 16), put(e8Size & 0xFFFF, 16);
+  put(type, 3), put(size >> 8, 16), put(size & 0xFF, 8), put(0, 16 - n % 16);
+  std::string s;
+  for (int w = n / 16 - 1; w >= 0; --w) s += Le(bits >> (16 * w), 2);
+  return s + Le(1, 4) + Le(1, 4) + Le(1, 4);
+}
+
+bool LzxDecode(LzxDecoder& d, const std::string& in, std::string& out) {
+  return d.DecodeBlock(reinterpret_cast<const std::uint8_t*>(in.data()), in.size(),
+                       reinterpret_cast<std::uint8_t*>(out.data()), out.size());
+}
+
 // The compressor stores the targets of E8 (CALL) bytes as absolute positions;
 // the decoder makes them relative again, per 32 KB frame, skipping a frame's
 // last 10 bytes and targets out of range. It works per 64-byte block, so a
@@ -159,7 +178,7 @@ TEST(CabReader, DamageIsNeverPassedOnAsData) {
 // put calls at every offset; the output must equal the byte-by-byte rule.
 TEST(Lzx, CallTranslationIsUndone) {
   const std::int64_t kSize = 12000000;
-  std::string stored, head;
+  std::string stored;
   std::mt19937 rng(3);
   while (stored.size() < 65536) stored += "\xE8\xE8\x00\x01\xFF\xB7"[rng() % 6];
   std::string want = stored;
@@ -171,22 +190,26 @@ TEST(Lzx, CallTranslationIsUndone) {
       const std::int64_t a = static_cast<std::int32_t>(raw);
       if (want[i] == '\xE8' && a >= -cur && a < kSize) SetLe(want, i + 1, a >= 0 ? a - cur : a + kSize, 4);
     }
-  // Bits, 16-bit little-endian words from the top bit down: translation on,
-  // its file size, a stored block of 65536 bytes, padding; then R0-R2.
-  std::uint64_t bits = 0;
-  for (const auto& [v, n] : {std::pair<std::uint64_t, int>{1, 1}, {kSize >> 16, 16}, {kSize & 0xFFFF, 16}, {3, 3},
-                             {65536 >> 8, 16}, {0, 8}, {0, 4}})
-    bits = bits << n | v;
-  for (int w = 3; w >= 0; --w) head += Le(bits >> (16 * w), 2);
-  head += Le(1, 4) + Le(1, 4) + Le(1, 4);
   auto d = LzxDecoder::Create(16);
   std::string out(32768, '\0');
-  auto* o = reinterpret_cast<std::uint8_t*>(out.data());
-  const std::string first = head + stored.substr(0, 32768);
-  ASSERT_TRUE(d->DecodeBlock(reinterpret_cast<const std::uint8_t*>(first.data()), first.size(), o, out.size()));
+  ASSERT_TRUE(LzxDecode(*d, LzxHead(kSize, 3, 65536) + stored.substr(0, 32768), out));
   EXPECT_EQ(out, want.substr(0, 32768));
-  ASSERT_TRUE(d->DecodeBlock(reinterpret_cast<const std::uint8_t*>(stored.data()) + 32768, 32768, o, out.size()));
+  ASSERT_TRUE(LzxDecode(*d, stored.substr(32768), out));
   EXPECT_EQ(out, want.substr(32768));
+}
+
+// Unknown block types, a block of size 0 (it would never advance), stored
+// data shorter than the frame needs, frame sizes outside 1..32768.
+TEST(Lzx, DamagedStreamsFail) {
+  std::vector<std::string> bad = {"", LzxHead(0, 3, 0), LzxHead(0, 3, 100) + std::string(60, '\1')};
+  for (unsigned type : {0, 4, 5, 6, 7}) bad.push_back(LzxHead(0, type, 100) + std::string(200, '\0'));
+  std::string out(100, '\0');
+  ASSERT_TRUE(LzxDecode(*LzxDecoder::Create(15), LzxHead(0, 3, 100) + std::string(100, '\1'), out));
+  for (const std::string& in : bad) EXPECT_FALSE(LzxDecode(*LzxDecoder::Create(15), in, out)) << in.size();
+  for (std::size_t size : {0, 32769}) {
+    out.assign(size, '\0');
+    EXPECT_FALSE(LzxDecode(*LzxDecoder::Create(15), std::string(10, '\0'), out)) << size;
+  }
 }
 
 TEST(Mszip, HistoryCarriesAcrossBlocksAndSizesMustMatch) {
