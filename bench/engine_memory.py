@@ -4,7 +4,8 @@ planning rather than the decoders: many entries, very deep paths, one huge
 name. Prints one line per archive: entries, archive size, result, wall time
 and peak RSS (GNU time). Not a test: it prints figures.
 
-usage: bench/engine_memory.py [HARNESS] [--entries N ...] [--keep DIR] [--out DIR]
+usage: bench/engine_memory.py [HARNESS] [--entries N ...] [--name-length N] [--keep DIR] [--out DIR]
+  --name-length: bytes in each name of the many-entry archives (default 24)
   --out: where the files are extracted (a tmpfs keeps the wall times short)
 """
 import argparse
@@ -89,16 +90,19 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("harness", nargs="?", default=os.path.join(here, "..", "build", "native", "tarvex-extract"))
     ap.add_argument("--entries", type=int, nargs="*", default=[100000])
+    ap.add_argument("--name-length", type=int, default=24)
     ap.add_argument("--keep", help="folder for the archives (default: a temporary one)")
     ap.add_argument("--out", help="folder to extract into (default: beside the archives)")
     a = ap.parse_args()
     work = a.keep or tempfile.mkdtemp(prefix="tarvex-mem-")
     os.makedirs(work, exist_ok=True)
     cases = []
+    pad = b"n" * max(0, a.name_length - 24)
     for n in a.entries:
-        # 100 folders of n/100 files, 24-byte names, one byte each.
-        cases.append((f"zip {n} entries", "many%d.zip" % n,
-                      lambda n=n: zip_archive([(b"folder%03d/file%08d.txt" % (i % 100, i), b"x") for i in range(n)])))
+        # 100 folders of n/100 files, one byte each; names of 24 bytes or longer.
+        cases.append((f"zip {n} entries, {24 + len(pad)}-byte names", "many%d-%d.zip" % (n, 24 + len(pad)),
+                      lambda n=n: zip_archive([(b"folder%03d/%sfile%08d.txt" % (i % 100, pad, i), b"x")
+                                               for i in range(n)])))
     cases.append(("zip 4 entries 32,000 folders deep", "deep.zip",
                   lambda: zip_archive([(b"d/" * 32000 + b"f%d" % i, b"x") for i in range(4)])))
     cases.append(("zip 4 entries 16,000 folders deep (longest Windows path)", "deepest.zip",

@@ -131,11 +131,17 @@ struct CabReader::Impl : Source {
   std::vector<Folder> folders;
   std::vector<FileRecord> records;
   std::vector<EntryInfo> entries;
+  // The largest data block (packed and unpacked) and folder in use: what the
+  // buffers and decoder windows of an extraction must hold.
+  std::size_t largestPacked = 0, largestUnpacked = 0;
+  std::uint64_t largestFolder = 0;
 
   void Clear() {
     folders.clear();
     records.clear();
     entries.clear();
+    largestPacked = largestUnpacked = 0;
+    largestFolder = 0;
   }
 
   // Parses the cabinet that starts at file offset `at`.
@@ -164,6 +170,9 @@ struct CabReader::Impl : Source {
     cabinetEnd = at + hd.cabinetSize;
     if (hd.folderCount == 0 || hd.fileCount == 0) return Status::Corrupt;
     if (hd.filesOffset >= hd.cabinetSize) return Status::Corrupt;
+    // Every file takes its fixed part and a name's NUL in the table, which
+    // ends with the cabinet: the count is checked before anything is sized by it.
+    if (std::uint64_t{hd.fileCount} * (cffile::kSize + 1) > hd.cabinetSize - hd.filesOffset) return Status::Corrupt;
     pos = at + cfheader::kSize;
     folderReserve = 0;
     dataReserve = 0;
@@ -195,11 +204,13 @@ struct CabReader::Impl : Source {
   }
 
   // The file table: fixed part and a NUL-terminated name for each file,
-  // read through a window of the file so that memory stays small.
+  // read through a window of the file (at most 64 KB, and no more than the
+  // table's part of the cabinet) so that memory stays small.
   Status ReadFiles(const Header& hd) {
     constexpr std::size_t kRecordMax = cffile::kSize + cffile::kMaxName + 1;
-    std::vector<std::uint8_t> window(std::size_t{64} << 10);
     std::uint64_t windowPos = base + hd.filesOffset;  // file offset of window[0]
+    std::vector<std::uint8_t> window(
+        static_cast<std::size_t>(std::min<std::uint64_t>(std::size_t{64} << 10, cabinetEnd - windowPos)));
     std::size_t have = 0, p = 0;
     records.resize(hd.fileCount);
     entries.resize(hd.fileCount);
@@ -267,7 +278,10 @@ struct CabReader::Impl : Source {
         bp += cfdata::kSize + dataReserve + packed;
         if (bp > cabinetEnd) return Status::Corrupt;
         fo.size += unpacked;
+        largestPacked = std::max<std::size_t>(largestPacked, packed);
+        largestUnpacked = std::max<std::size_t>(largestUnpacked, unpacked);
       }
+      largestFolder = std::max(largestFolder, fo.size);
     }
     for (const FileRecord& rec : records)
       if (std::uint64_t{rec.offset} + rec.size > folders[rec.folder].size) return Status::Corrupt;
@@ -279,15 +293,19 @@ struct CabReader::Impl : Source {
   Status SearchInProgram() {
     constexpr std::size_t kChunk = 1 << 20;
     constexpr std::size_t kSig = sizeof cfheader::kSignature;
-    std::vector<std::uint8_t> buf(kChunk + kSig - 1);
+    std::vector<std::uint8_t> buf(static_cast<std::size_t>(std::min<std::uint64_t>(kChunk + kSig - 1, fileSize)));
     for (std::uint64_t off = 0; off < fileSize; off += kChunk) {
       auto n = static_cast<std::size_t>(std::min<std::uint64_t>(buf.size(), fileSize - off));
       const std::int64_t got = file->ReadAt(off, buf.data(), n);
       if (got < 0) return Status::IoError;
       n = static_cast<std::size_t>(got);
-      for (std::size_t i = 0; i + kSig <= n && i < kChunk; ++i) {
-        if (buf[i] != cfheader::kSignature[0] || std::memcmp(buf.data() + i, cfheader::kSignature, kSig) != 0)
-          continue;
+      // Positions where a signature may start in this chunk, found by memchr.
+      const std::size_t lastStart = std::min(n - std::min(n, kSig), kChunk - 1);
+      for (std::size_t i = 0; i + kSig <= n && i <= lastStart; ++i) {
+        const void* hit = std::memchr(buf.data() + i, cfheader::kSignature[0], lastStart + 1 - i);
+        if (hit == nullptr) break;
+        i = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - buf.data());
+        if (std::memcmp(buf.data() + i, cfheader::kSignature, kSig) != 0) continue;
         const std::uint64_t at = off + i;
         if (at == 0) continue;
         std::uint8_t h[cfheader::kSize];
@@ -312,16 +330,19 @@ namespace {
 
 // The decoders and buffers of one extraction, shared by its folders: a
 // folder resets a decoder instead of making its own (a cabinet may hold
-// thousands of folders).
+// thousands of folders). Buffers and windows are as large as the cabinet's
+// largest block and folder need.
 struct Workspace {
-  std::vector<std::uint8_t> in = std::vector<std::uint8_t>(65535);
-  std::vector<std::uint8_t> out = std::vector<std::uint8_t>(65535);
+  Workspace(std::size_t packed, std::size_t unpacked, std::uint64_t folder)
+      : in(std::max<std::size_t>(packed, 1)), out(std::max<std::size_t>(unpacked, 1)), largestFolder(folder) {}
+  std::vector<std::uint8_t> in, out;
+  std::uint64_t largestFolder;
   std::map<FolderCodec, std::unique_ptr<FolderDecoder>> decoders;
   std::uint64_t budget = 0;  // bytes that may still be decoded
 
   FolderDecoder* DecoderFor(FolderCodec codec) {
     auto& d = decoders[codec];
-    if (!d) d = MakeFolderDecoder(codec);
+    if (!d) d = MakeFolderDecoder(codec, largestFolder);
     return d.get();
   }
 };
@@ -380,6 +401,10 @@ class FolderStream {
     const std::uint16_t unpacked = Le16(h + cfdata::kUncompressedSize);
     const std::uint64_t dataAt = nextPos_ + cfdata::kSize + cab_.dataReserve;
     if (dataAt + packed > cab_.cabinetEnd) return Status::Corrupt;
+    // The blocks must be those that Open walked (the file may have changed
+    // since): the buffers and windows are sized by them.
+    if (packed > ws_.in.size() || unpacked > ws_.out.size() || outStart_ + outLen_ + unpacked > folder_.size)
+      return Status::Corrupt;
     if ((s = cab_.Read(dataAt, ws_.in.data(), packed)) != Status::Ok) return s;
     // The checksum covers the data, then the two size fields.
     const std::uint32_t sum = CabChecksum(ws_.in.data(), packed, 0);
@@ -435,7 +460,7 @@ Status CabReader::ExtractAll(const std::function<EntrySink*(std::size_t)>& sinkF
   Impl& d = *impl_;
   // Decoding the same data twice is allowed up to a bound: all the data the
   // files need once, plus 256 MiB.
-  Workspace ws;
+  Workspace ws(d.largestPacked, d.largestUnpacked, d.largestFolder);
   ws.budget = std::uint64_t{256} << 20;
   for (const Folder& fo : d.folders)
     if (fo.used) ws.budget += fo.size;

@@ -136,7 +136,7 @@ FileTime FolderTimeOf(std::string_view stagingName) {
 // by a kill was never acted on).
 void ForEachRecord(InputFile& in, const std::function<void(const std::vector<std::string>&)>& each) {
   std::string line;
-  std::vector<char> buf(1 << 16);
+  std::vector<char> buf(static_cast<std::size_t>(std::clamp<std::uint64_t>(in.Size(), 1, 1 << 16)));
   std::vector<std::string> fields;
   for (std::uint64_t at = 0;;) {
     std::int64_t got = in.ReadAt(at, buf.data(), buf.size());

@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <utility>
 #include <vector>
 
+#include "base/text_win32.h"
+#include "base/unique_handle.h"
 #include "extract/fileio.h"
 
 namespace tarvex::extract {
@@ -17,12 +20,7 @@ namespace {
 // so that deep trees are not cut at MAX_PATH (the engine only builds paths of
 // plain, already safe parts, which that prefix requires).
 std::wstring Wide(const std::string& path) {
-  std::wstring w;
-  if (!path.empty()) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-    w.resize(static_cast<std::size_t>(n));
-    MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), w.data(), n);
-  }
+  std::wstring w = win32::Widen(path);
   for (wchar_t& c : w)
     if (c == L'/') c = L'\\';
   if (w.size() >= 3 && w[1] == L':' && w[2] == L'\\') {
@@ -37,10 +35,19 @@ std::wstring Wide(const std::string& path) {
   return w;
 }
 
+// Kernel handles (files, mutexes) and directory searches. CreateFileW and
+// FindFirstFileExW say "none" with INVALID_HANDLE_VALUE; Own() turns that into
+// an empty owner, so an owner is either empty or holds a handle to release.
+using Handle = Unique<HANDLE, &::CloseHandle>;
+using Search = Unique<HANDLE, &::FindClose>;
+template <typename Owner>
+Owner Own(HANDLE h) {
+  return Owner(h == INVALID_HANDLE_VALUE ? nullptr : h);
+}
+
 class WinInput final : public InputFile {
  public:
-  WinInput(HANDLE h, std::uint64_t size) : h_(h), size_(size) {}
-  ~WinInput() override { CloseHandle(h_); }
+  WinInput(Handle h, std::uint64_t size) : h_(std::move(h)), size_(size) {}
   std::uint64_t Size() const override { return size_; }
   std::int64_t ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override {
     std::size_t done = 0;
@@ -52,7 +59,7 @@ class WinInput final : public InputFile {
       ov.OffsetHigh = static_cast<DWORD>(at >> 32);
       DWORD want = static_cast<DWORD>(std::min<std::size_t>(n - done, 1u << 30));
       DWORD got = 0;
-      if (!ReadFile(h_, out + done, want, &got, &ov)) {
+      if (!ReadFile(h_.get(), out + done, want, &got, &ov)) {
         if (GetLastError() == ERROR_HANDLE_EOF) break;
         return -1;
       }
@@ -63,16 +70,13 @@ class WinInput final : public InputFile {
   }
 
  private:
-  HANDLE h_;
+  Handle h_;
   std::uint64_t size_;
 };
 
 class WinOutput final : public OutputFile {
  public:
-  explicit WinOutput(HANDLE h) : h_(h) { buffer_.reserve(kBuffer); }
-  ~WinOutput() override {
-    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-  }
+  explicit WinOutput(Handle h) : h_(std::move(h)) { buffer_.reserve(kBuffer); }
   bool Write(const void* data, std::size_t n) override {
     if (failed_) return false;
     const char* p = static_cast<const char*>(data);
@@ -85,11 +89,10 @@ class WinOutput final : public OutputFile {
     buffer_.insert(buffer_.end(), p, p + n);
     return true;
   }
-  bool Sync() override { return Flush() && FlushFileBuffers(h_) != 0; }
+  bool Sync() override { return Flush() && FlushFileBuffers(h_.get()) != 0; }
   bool Close() override {
     bool ok = Flush();
-    if (!CloseHandle(h_)) ok = false;
-    h_ = INVALID_HANDLE_VALUE;
+    if (!h_ || !h_.close()) ok = false;
     return ok && !failed_;
   }
 
@@ -105,7 +108,7 @@ class WinOutput final : public OutputFile {
     while (n > 0) {
       DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
       DWORD written = 0;
-      if (!WriteFile(h_, p, chunk, &written, nullptr) || written == 0) {
+      if (!WriteFile(h_.get(), p, chunk, &written, nullptr) || written == 0) {
         failed_ = true;
         return false;
       }
@@ -114,19 +117,10 @@ class WinOutput final : public OutputFile {
     }
     return true;
   }
-  HANDLE h_;
+  Handle h_;
   std::vector<char> buffer_;
   bool failed_ = false;
 };
-
-std::string Narrow(const wchar_t* w, std::size_t n) {
-  std::string s;
-  if (n == 0) return s;
-  int len = WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
-  s.resize(static_cast<std::size_t>(len));
-  WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(n), s.data(), len, nullptr, nullptr);
-  return s;
-}
 
 PathKind KindOf(DWORD attributes, bool followLinks) {
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !followLinks) return PathKind::Other;
@@ -135,9 +129,9 @@ PathKind KindOf(DWORD attributes, bool followLinks) {
 }
 
 // Opens an item for its metadata only (a folder too), never through a link.
-HANDLE OpenForInfo(const std::wstring& path) {
-  return CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+Handle OpenForInfo(const std::wstring& path) {
+  return Own<Handle>(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
 bool IdOfHandle(HANDLE h, FileId& id) {
@@ -157,36 +151,27 @@ bool IdOfHandle(HANDLE h, FileId& id) {
 
 class MutexLock final : public FolderLock {
  public:
-  explicit MutexLock(HANDLE h) : h_(h) {}
-  ~MutexLock() override {
-    if (h_) {
-      ReleaseMutex(h_);
-      CloseHandle(h_);
-    }
-  }
+  explicit MutexLock(Handle owned) : m_(std::move(owned)) {}
+  ~MutexLock() override { ReleaseMutex(m_.get()); }
 
  private:
-  HANDLE h_;
+  Handle m_;  // a mutex this thread owns
 };
 
 class WinFileSystem final : public FileSystem {
  public:
   std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
-    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    Handle h = Own<Handle>(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(h, &size) || GetFileType(h) != FILE_TYPE_DISK) {
-      CloseHandle(h);
-      return nullptr;
-    }
-    return std::make_unique<WinInput>(h, static_cast<std::uint64_t>(size.QuadPart));
+    if (!h || !GetFileSizeEx(h.get(), &size) || GetFileType(h.get()) != FILE_TYPE_DISK) return nullptr;
+    return std::make_unique<WinInput>(std::move(h), static_cast<std::uint64_t>(size.QuadPart));
   }
   std::unique_ptr<OutputFile> CreateNew(const std::string& path) override {
-    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return nullptr;
-    return std::make_unique<WinOutput>(h);
+    Handle h = Own<Handle>(
+        CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return nullptr;
+    return std::make_unique<WinOutput>(std::move(h));
   }
   bool MakeDir(const std::string& path) override {
     return CreateDirectoryW(Wide(path).c_str(), nullptr) != 0;
@@ -214,23 +199,21 @@ class WinFileSystem final : public FileSystem {
   bool ListDir(const std::string& path,
                const std::function<void(const std::string&, PathKind)>& each) override {
     WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileExW(Wide(path + "/*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
-                                FIND_FIRST_EX_LARGE_FETCH);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    const Search search = Own<Search>(FindFirstFileExW(Wide(path + "/*").c_str(), FindExInfoBasic, &fd,
+                                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!search) return false;
     do {
       if (std::wcscmp(fd.cFileName, L".") == 0 || std::wcscmp(fd.cFileName, L"..") == 0) continue;
-      each(Narrow(fd.cFileName, std::wcslen(fd.cFileName)), KindOf(fd.dwFileAttributes, false));
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
+      each(win32::Narrow(fd.cFileName), KindOf(fd.dwFileAttributes, false));
+    } while (FindNextFileW(search.get(), &fd));
     return true;
   }
   bool StoredNames(const std::string& path, std::string& longName, std::string& shortName) override {
     WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileExW(Wide(path).c_str(), FindExInfoStandard, &fd, FindExSearchNameMatch, nullptr, 0);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    FindClose(h);
-    longName = Narrow(fd.cFileName, std::wcslen(fd.cFileName));
-    shortName = Narrow(fd.cAlternateFileName, std::wcslen(fd.cAlternateFileName));
+    if (!Own<Search>(FindFirstFileExW(Wide(path).c_str(), FindExInfoStandard, &fd, FindExSearchNameMatch, nullptr, 0)))
+      return false;
+    longName = win32::Narrow(fd.cFileName);
+    shortName = win32::Narrow(fd.cAlternateFileName);
     return true;
   }
   // Upper case by the invariant rules, as NTFS compares names.
@@ -243,14 +226,11 @@ class WinFileSystem final : public FileSystem {
     if (n <= 0 || LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, w.c_str(), static_cast<int>(w.size()),
                                 up.data(), n, nullptr, nullptr, 0) != n)
       return std::string(part);
-    return Narrow(up.data(), up.size());
+    return win32::Narrow(up);
   }
   bool Identify(const std::string& path, FileId& id) override {
-    HANDLE h = OpenForInfo(Wide(path));
-    if (h == INVALID_HANDLE_VALUE) return false;
-    bool ok = IdOfHandle(h, id);
-    CloseHandle(h);
-    return ok;
+    const Handle h = OpenForInfo(Wide(path));
+    return h && IdOfHandle(h.get(), id);
   }
   bool GetTime(const std::string& path, FileTime& time) override {
     WIN32_FILE_ATTRIBUTE_DATA d;
@@ -278,13 +258,11 @@ class WinFileSystem final : public FileSystem {
     } else {
       return false;
     }
-    HANDLE h = CreateFileW(Wide(path).c_str(), FILE_WRITE_ATTRIBUTES,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    bool ok = SetFileTime(h, nullptr, nullptr, &ft) != 0;
-    CloseHandle(h);
-    return ok;
+    const Handle h = Own<Handle>(CreateFileW(Wide(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                             nullptr));
+    return h && SetFileTime(h.get(), nullptr, nullptr, &ft) != 0;
   }
   void MarkHidden(const std::string& path) override {
     SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_HIDDEN);
@@ -294,45 +272,41 @@ class WinFileSystem final : public FileSystem {
   // the same one; in the Global namespace so that runs in other sessions
   // meet it too. A mutex whose owner died is abandoned and ours at once.
   std::unique_ptr<FolderLock> LockFolder(const std::string& folder, int waitMs) override {
-    HANDLE dir = OpenForInfo(Wide(folder));
     FileId id;
-    bool known = dir != INVALID_HANDLE_VALUE && IdOfHandle(dir, id);
-    if (dir != INVALID_HANDLE_VALUE) CloseHandle(dir);
-    if (!known) return std::make_unique<FolderLock>();  // nothing to lock: the run fails later
-    HANDLE m = nullptr;
+    const Handle dir = OpenForInfo(Wide(folder));
+    if (!dir || !IdOfHandle(dir.get(), id)) return std::make_unique<FolderLock>();  // nothing to lock: the run fails later
+    Handle m;
     for (const wchar_t* space : {L"Global", L"Local"}) {  // Local where Global is refused
       wchar_t name[112];
       swprintf(name, 112, L"%ls\\Tarvex-extract-%08llx-%016llx%016llx", space,
                static_cast<unsigned long long>(id.volume), static_cast<unsigned long long>(id.high),
                static_cast<unsigned long long>(id.low));
-      if ((m = CreateMutexW(nullptr, FALSE, name)) != nullptr) break;
+      m.reset(CreateMutexW(nullptr, FALSE, name));
+      if (m) break;
     }
     if (!m) return std::make_unique<FolderLock>();
-    DWORD r = WaitForSingleObject(m, static_cast<DWORD>(waitMs));
-    if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED) {
-      CloseHandle(m);
-      return nullptr;
-    }
-    return std::make_unique<MutexLock>(m);
+    const DWORD r = WaitForSingleObject(m.get(), static_cast<DWORD>(waitMs));
+    if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED) return nullptr;
+    return std::make_unique<MutexLock>(std::move(m));
   }
   std::string ReadZoneIdentifier(const std::string& path) override {
-    HANDLE h = CreateFileW(Wide(path + ":Zone.Identifier").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return {};
+    const Handle h = Own<Handle>(CreateFileW(Wide(path + ":Zone.Identifier").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                             nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!h) return {};
     std::string data(65536, '\0');
     DWORD got = 0;
-    if (!ReadFile(h, data.data(), static_cast<DWORD>(data.size()), &got, nullptr)) got = 0;
-    CloseHandle(h);
+    if (!ReadFile(h.get(), data.data(), static_cast<DWORD>(data.size()), &got, nullptr)) got = 0;
     data.resize(got);
     return data;
   }
   bool WriteZoneIdentifier(const std::string& path, const std::string& data) override {
-    HANDLE h = CreateFileW(Wide(path + ":Zone.Identifier").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    Handle h = Own<Handle>(CreateFileW(Wide(path + ":Zone.Identifier").c_str(), GENERIC_WRITE, 0, nullptr,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return false;
     DWORD written = 0;
-    bool ok = WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) && written == data.size();
-    return CloseHandle(h) && ok;
+    const bool ok =
+        WriteFile(h.get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr) && written == data.size();
+    return h.close() && ok;
   }
 };
 

@@ -42,12 +42,18 @@ std::optional<FolderCodec> FolderCodecOf(std::uint16_t typeCompress) {
   }
 }
 
-std::unique_ptr<FolderDecoder> MakeFolderDecoder(FolderCodec codec) {
+std::size_t RingSize(int windowBits, std::uint64_t folderSize) {
+  std::size_t ring = 2 * kCabFrameSize;
+  while (ring < (std::size_t{1} << windowBits) && ring < folderSize) ring *= 2;
+  return ring;
+}
+
+std::unique_ptr<FolderDecoder> MakeFolderDecoder(FolderCodec codec, std::uint64_t folderSize) {
   switch (codec.method) {
     case CabMethod::Stored: return std::make_unique<StoredDecoder>();
     case CabMethod::Mszip: return MszipDecoder::Create();
-    case CabMethod::Quantum: return QuantumDecoder::Create(codec.windowBits);
-    case CabMethod::Lzx: return LzxDecoder::Create(codec.windowBits);
+    case CabMethod::Quantum: return QuantumDecoder::Create(codec.windowBits, folderSize);
+    case CabMethod::Lzx: return LzxDecoder::Create(codec.windowBits, folderSize);
   }
   return nullptr;
 }

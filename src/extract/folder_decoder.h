@@ -53,7 +53,14 @@ struct FolderCodec {
 // The codec of a folder type field, when this reader decodes it.
 std::optional<FolderCodec> FolderCodecOf(std::uint16_t typeCompress);
 
-// A decoder for the codec; nullptr when it cannot be set up (no memory).
-std::unique_ptr<FolderDecoder> MakeFolderDecoder(FolderCodec codec);
+// The ring of a windowed decoder (Quantum, LZX): the window, or less when
+// no folder it decodes is that long (a match never reaches back before the
+// folder's start), and never less than two frames, so that a frame stays
+// whole in the ring until it is copied out. A power of two.
+std::size_t RingSize(int windowBits, std::uint64_t folderSize);
+
+// A decoder for the codec, for folders of at most folderSize bytes;
+// nullptr when it cannot be set up (no memory).
+std::unique_ptr<FolderDecoder> MakeFolderDecoder(FolderCodec codec, std::uint64_t folderSize = UINT64_MAX);
 
 }  // namespace tarvex::extract

@@ -11,7 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 namespace tarvex::extract {
 
@@ -50,10 +50,15 @@ class HuffmanTable {
   static constexpr int kNoCode = 31;
   static constexpr std::uint32_t kEmpty = static_cast<std::uint32_t>(kNoCode) << kLenShift;
 
+  // Makes the table `size` entries long, entries from `from` on empty; the
+  // storage is kept from build to build (a block may rebuild its codes).
+  void Resize(std::size_t from, std::size_t size);
+
   int rootBits_;
   int maxBits_ = 0;          // the longest code, at least rootBits
   std::uint32_t subMask_ = 0;  // bits of a second-table index
-  std::vector<std::uint32_t> table_;
+  std::unique_ptr<std::uint32_t[]> table_;
+  std::size_t size_ = 0, capacity_ = 0;
 };
 
 }  // namespace tarvex::extract

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "extract/bit_reader.h"
 #include "extract/huffman.h"
@@ -38,11 +37,17 @@ using Bits = BitReader<1>;
 
 class FileChunks final : public ByteChunks {
  public:
-  FileChunks(InputFile& file, std::uint64_t offset, std::uint64_t size) : file_(file), next_(offset), left_(size) {}
+  static constexpr std::size_t kBuffer = 64 * 1024;  // or the whole entry, when smaller
+  FileChunks(InputFile& file, std::uint64_t offset, std::uint64_t size)
+      : file_(file),
+        next_(offset),
+        left_(size),
+        size_(static_cast<std::size_t>(std::min<std::uint64_t>(size, kBuffer))),
+        buf_(new std::uint8_t[size_]) {}
   bool Next(const std::uint8_t*& begin, const std::uint8_t*& end) override {
     if (left_ == 0 || ioError_) return false;
-    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(left_, sizeof buf_));
-    const std::int64_t got = file_.ReadAt(next_, buf_, want);
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(left_, size_));
+    const std::int64_t got = file_.ReadAt(next_, buf_.get(), want);
     if (got <= 0) {  // an error, or the file is shorter than its header says
       ioError_ = got < 0;
       left_ = 0;
@@ -50,8 +55,8 @@ class FileChunks final : public ByteChunks {
     }
     next_ += static_cast<std::uint64_t>(got);
     left_ -= static_cast<std::uint64_t>(got);
-    begin = buf_;
-    end = buf_ + got;
+    begin = buf_.get();
+    end = buf_.get() + got;
     return true;
   }
   bool IoFailed() const { return ioError_; }
@@ -59,7 +64,8 @@ class FileChunks final : public ByteChunks {
  private:
   InputFile& file_;
   std::uint64_t next_, left_;
-  std::uint8_t buf_[64 * 1024];
+  std::size_t size_;
+  std::unique_ptr<std::uint8_t[]> buf_;  // not cleared: only bytes read into it are used
   bool ioError_ = false;
 };
 
@@ -468,13 +474,14 @@ Status DecodeLz5(Bits& in, Window& w, std::uint64_t total, int) {
 Status CopyStored(InputFile& file, std::uint64_t offset, std::uint64_t packed, std::uint64_t total,
                   const OutputFn& out) {
   if (packed < total) return Status::Corrupt;
-  std::vector<std::uint8_t> buf(256 * 1024);
+  const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(total, 256 * 1024));
+  const std::unique_ptr<std::uint8_t[]> buf(new std::uint8_t[size]);  // not cleared: read into first
   while (total > 0) {
-    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(total, buf.size()));
-    const std::int64_t got = file.ReadAt(offset, buf.data(), n);
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(total, size));
+    const std::int64_t got = file.ReadAt(offset, buf.get(), n);
     if (got < 0) return Status::IoError;
     if (static_cast<std::size_t>(got) != n) return Status::Corrupt;  // truncated
-    if (!out(buf.data(), n)) return Status::Aborted;
+    if (!out(buf.get(), n)) return Status::Aborted;
     offset += n;
     total -= n;
   }

@@ -397,9 +397,15 @@ Status FindFirstHeader(InputFile& file, std::uint64_t& offset) {
   std::vector<std::uint8_t> buf(static_cast<std::size_t>(limit));
   const std::int64_t n = file.ReadAt(0, buf.data(), buf.size());
   if (n < 0) return Status::IoError;
-  for (std::uint64_t p = 1; p + kFixedPart <= static_cast<std::uint64_t>(n); ++p) {
+  const auto lastStart = static_cast<std::size_t>(n) - std::min<std::size_t>(static_cast<std::size_t>(n), kFixedPart);
+  for (std::size_t p = 1; p + kFixedPart <= static_cast<std::size_t>(n); ++p) {
+    // The next '-' where a method id would begin (memchr rather than a look
+    // at each of up to 1 MB positions).
+    const void* dash = std::memchr(buf.data() + p + kMethodId, '-', lastStart + 1 - p);
+    if (dash == nullptr) break;
+    p = static_cast<std::size_t>(static_cast<const std::uint8_t*>(dash) - buf.data()) - kMethodId;
     const std::uint8_t* h = buf.data() + p;
-    if (h[kMethodId] != '-' || h[kMethodId + 1] != 'l' || h[kMethodId + 4] != '-') continue;
+    if (h[kMethodId + 1] != 'l' || h[kMethodId + 4] != '-') continue;
     if (MethodFromId(h + kMethodId) == Method::Unknown || h[kLevel] > kMaxLevel) continue;
     if (ParseHeader(file, p, m, &atEnd) != Status::Ok) continue;
     if (!m.headerVerified) continue;  // level 2/3 without a header CRC

@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <vector>
 
 #include "extract/bit_reader.h"
 #include "extract/huffman.h"
@@ -88,11 +89,11 @@ struct LzxDecoder::Impl {
   HuffmanTable alignedTree{7};
   HuffmanTable pretree{7};
 
-  explicit Impl(int bits)
+  Impl(int bits, std::uint64_t folderSize)
       : windowBits(bits),
         windowSize(1u << bits),
         mainSymbols(kNumChars + PositionSlotsFor(bits) * 8),
-        ring(std::max<std::size_t>(std::size_t{1} << bits, 2 * kCabFrameSize)),
+        ring(RingSize(bits, folderSize)),
         ringMask(static_cast<std::uint32_t>(ring.size() - 1)) {}
 
   void Reset() {
@@ -479,12 +480,13 @@ struct LzxDecoder::Impl {
   }
 };
 
-LzxDecoder::LzxDecoder(int windowBits) : impl_(std::make_unique<Impl>(windowBits)) {}
+LzxDecoder::LzxDecoder(int windowBits, std::uint64_t folderSize)
+    : impl_(std::make_unique<Impl>(windowBits, folderSize)) {}
 LzxDecoder::~LzxDecoder() = default;
 
-std::unique_ptr<LzxDecoder> LzxDecoder::Create(int windowBits) {
+std::unique_ptr<LzxDecoder> LzxDecoder::Create(int windowBits, std::uint64_t folderSize) {
   if (!kLzxWindowBits.Holds(windowBits)) return nullptr;
-  return std::unique_ptr<LzxDecoder>(new LzxDecoder(windowBits));
+  return std::unique_ptr<LzxDecoder>(new LzxDecoder(windowBits, folderSize));
 }
 
 void LzxDecoder::Reset() { impl_->Reset(); }

@@ -18,15 +18,16 @@ namespace tarvex::extract {
 
 class LzxDecoder final : public FolderDecoder {
  public:
-  // nullptr unless windowBits lies in kLzxWindowBits.
-  static std::unique_ptr<LzxDecoder> Create(int windowBits);
+  // nullptr unless windowBits lies in kLzxWindowBits. The window takes
+  // no more memory than folders of folderSize bytes need (RingSize).
+  static std::unique_ptr<LzxDecoder> Create(int windowBits, std::uint64_t folderSize = UINT64_MAX);
   ~LzxDecoder() override;
 
   void Reset() override;
   bool DecodeBlock(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t outSize) override;
 
  private:
-  explicit LzxDecoder(int windowBits);
+  LzxDecoder(int windowBits, std::uint64_t folderSize);
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

@@ -31,41 +31,78 @@ char32_t Upper(char32_t c) {
   return c;
 }
 
-void Put(std::string& out, char32_t c) {
+// The UTF-8 form of c (below U+110000) in out; returns its length.
+int Encode(char32_t c, char* out) {
   if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    out[0] = static_cast<char>(c);
+    return 1;
   }
+  if (c < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (c >> 6));
+    out[1] = static_cast<char>(0x80 | (c & 0x3F));
+    return 2;
+  }
+  if (c < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | (c >> 12));
+    out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (c & 0x3F));
+    return 3;
+  }
+  out[0] = static_cast<char>(0xF0 | (c >> 18));
+  out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+  out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  out[3] = static_cast<char>(0x80 | (c & 0x3F));
+  return 4;
 }
 
-std::vector<std::string_view> Parts(std::string_view path) {
-  std::vector<std::string_view> parts;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '/' || path[i] == '\\') {
-      if (i > start) parts.push_back(path.substr(start, i - start));
-      start = i + 1;
+// The parts of a path, split at '/' and '\\' with empty parts skipped,
+// one at a time: the next part from `at` on (and `at` moved past it);
+// false when none is left.
+bool NextPart(std::string_view path, std::size_t& at, std::string_view& part) {
+  while (at < path.size() && (path[at] == '/' || path[at] == '\\')) ++at;
+  if (at == path.size()) return false;
+  const std::size_t start = at;
+  while (at < path.size() && path[at] != '/' && path[at] != '\\') ++at;
+  part = path.substr(start, at - start);
+  return true;
+}
+
+bool IsLastPart(std::string_view path, std::size_t at) {
+  std::string_view rest;
+  return !NextPart(path, at, rest);
+}
+
+// Folds s into out (which is overwritten): the copy is changed in place, as
+// every mapping keeps the length of the UTF-8 form; out's storage is reused.
+void FoldInto(std::string& out, std::string_view s) {
+  out.assign(s.data(), s.size());
+  for (std::size_t i = 0; i < out.size();) {
+    unsigned char b = static_cast<unsigned char>(out[i]);
+    if (b < 0x80) {
+      if (b >= 'a' && b <= 'z') out[i] = static_cast<char>(b - 32);
+      ++i;
+      continue;
     }
+    int len = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+    if (len == 0 || i + len > out.size()) {  // not UTF-8: compared as it is
+      ++i;
+      continue;
+    }
+    char32_t c = b & (0x7F >> len);
+    for (int k = 1; k < len; ++k) c = (c << 6) | (static_cast<unsigned char>(out[i + k]) & 0x3F);
+    char up[4];
+    if (Encode(Upper(c), up) == len) std::memcpy(&out[i], up, static_cast<std::size_t>(len));
+    i += len;
   }
-  return parts;
 }
 
 std::string FoldedPath(const std::string& path) {
-  std::string out;
-  for (std::string_view p : Parts(path)) {
+  std::string out, fold;
+  std::size_t at = 0;
+  for (std::string_view p; NextPart(path, at, p);) {
+    FoldInto(fold, p);
     out += '/';
-    out += WindowsFold(p);
+    out += fold;
   }
   return out;
 }
@@ -97,27 +134,8 @@ std::string ShortPart(const std::string& s, std::size_t max) {
 }  // namespace
 
 std::string WindowsFold(std::string_view s) {
-  // Every mapping keeps the length of the UTF-8 form, so the copy is changed in place.
-  std::string out(s);
-  for (std::size_t i = 0; i < out.size();) {
-    unsigned char b = static_cast<unsigned char>(out[i]);
-    if (b < 0x80) {
-      if (b >= 'a' && b <= 'z') out[i] = static_cast<char>(b - 32);
-      ++i;
-      continue;
-    }
-    int len = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
-    if (len == 0 || i + len > out.size()) {  // not UTF-8: compared as it is
-      ++i;
-      continue;
-    }
-    char32_t c = b & (0x7F >> len);
-    for (int k = 1; k < len; ++k) c = (c << 6) | (static_cast<unsigned char>(out[i + k]) & 0x3F);
-    std::string up;
-    Put(up, Upper(c));
-    if (up.size() == static_cast<std::size_t>(len)) out.replace(i, len, up);
-    i += len;
-  }
+  std::string out;
+  FoldInto(out, s);
   return out;
 }
 
@@ -192,24 +210,24 @@ MemoryFs::~MemoryFs() = default;
 
 MemoryFs::Where MemoryFs::Find(const std::string& path) {
   Where w;
-  std::vector<std::string_view> parts = Parts(path);
   Item* at = root_.get();
-  for (std::size_t i = 0; i < parts.size(); ++i) {
+  std::size_t pos = 0;
+  for (std::string_view part; NextPart(path, pos, part);) {
     if (!at || at->type != Item::kDir) return Where{};
     Item* next = nullptr;
-    auto f = at->children.find(WindowsFold(parts[i]));
-    if (f != at->children.end()) {
+    FoldInto(key_, part);
+    if (auto f = at->children.find(key_); f != at->children.end()) {
       next = f->second.get();
-    } else if (auto a = at->aliases.find(WindowsFold(parts[i])); a != at->aliases.end()) {
+    } else if (auto a = at->aliases.find(key_); a != at->aliases.end()) {
       next = a->second;
     }
-    if (i + 1 == parts.size()) {
+    if (IsLastPart(path, pos)) {
       w.parent = at;
-      w.name = parts[i];
+      w.name = part;
     }
     at = next;
   }
-  w.item = parts.empty() ? root_.get() : at;
+  w.item = w.parent ? at : root_.get();
   return w;
 }
 
@@ -248,8 +266,12 @@ MemoryFs::Item* MemoryFs::Attach(Item* parent, std::unique_ptr<Item> item) {
 }
 
 std::unique_ptr<MemoryFs::Item> MemoryFs::Detach(Item* parent, Item* item) {
-  auto f = parent->children.find(WindowsFold(item->name));
-  if (!item->alias.empty()) parent->aliases.erase(WindowsFold(item->alias));
+  FoldInto(key_, item->name);
+  auto f = parent->children.find(key_);
+  if (!item->alias.empty()) {
+    FoldInto(key_, item->alias);
+    parent->aliases.erase(key_);
+  }
   std::unique_ptr<Item> owned = std::move(f->second);
   parent->children.erase(f);
   Touch(parent);
@@ -258,16 +280,17 @@ std::unique_ptr<MemoryFs::Item> MemoryFs::Detach(Item* parent, Item* item) {
 
 MemoryFs::Item* MemoryFs::Ensure(const std::string& path, int type) {
   Item* at = root_.get();
-  std::vector<std::string_view> parts = Parts(path);
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    auto f = at->children.find(WindowsFold(parts[i]));
+  std::size_t pos = 0;
+  for (std::string_view part; NextPart(path, pos, part);) {
+    FoldInto(key_, part);
+    auto f = at->children.find(key_);
     if (f != at->children.end()) {
       at = f->second.get();
       continue;
     }
     auto item = std::make_unique<Item>();
-    item->name = std::string(parts[i]);
-    item->type = i + 1 == parts.size() ? static_cast<Item::Type>(type) : Item::kDir;
+    item->name = std::string(part);
+    item->type = IsLastPart(path, pos) ? static_cast<Item::Type>(type) : Item::kDir;
     item->id = nextId_++;
     at = Attach(at, std::move(item));
     Touch(at);
@@ -325,7 +348,7 @@ bool MemoryFs::Busy(const Item* item) const {
 }
 
 void MemoryFs::Arrived(Item* item, const std::string& path) {
-  if (holdOnArrival_.erase(FoldedPath(path))) item->held = true;
+  if (!holdOnArrival_.empty() && holdOnArrival_.erase(FoldedPath(path))) item->held = true;
 }
 
 std::map<std::string, std::string> MemoryFs::Snapshot(const std::string& dir, bool times) {

@@ -131,6 +131,7 @@ class MemoryFs final : public FileSystem {
   std::set<std::pair<int, std::size_t>> failures_;  // (kind, nth); kind kCount: any kind
   std::set<std::string> holdOnArrival_;  // folded paths
   std::shared_ptr<std::set<const Item*>> locked_;
+  std::string key_;  // the folded name being looked up (its storage reused)
 };
 
 }  // namespace tarvex::extract

@@ -117,9 +117,9 @@ struct QuantumDecoder::Impl {
   std::uint32_t H = 0, L = 0, C = 0;
   BitReader<1> in;
 
-  explicit Impl(int bits)
+  Impl(int bits, std::uint64_t folderSize)
       : windowSize(1u << bits),
-        ring(std::max<std::size_t>(std::size_t{1} << bits, 2 * kCabFrameSize)),
+        ring(RingSize(bits, folderSize)),
         ringMask(static_cast<std::uint32_t>(ring.size() - 1)),
         windowBits(bits) {
     Reset();
@@ -217,12 +217,13 @@ struct QuantumDecoder::Impl {
   }
 };
 
-QuantumDecoder::QuantumDecoder(int windowBits) : impl_(std::make_unique<Impl>(windowBits)) {}
+QuantumDecoder::QuantumDecoder(int windowBits, std::uint64_t folderSize)
+    : impl_(std::make_unique<Impl>(windowBits, folderSize)) {}
 QuantumDecoder::~QuantumDecoder() = default;
 
-std::unique_ptr<QuantumDecoder> QuantumDecoder::Create(int windowBits) {
+std::unique_ptr<QuantumDecoder> QuantumDecoder::Create(int windowBits, std::uint64_t folderSize) {
   if (!kQuantumWindowBits.Holds(windowBits)) return nullptr;
-  return std::unique_ptr<QuantumDecoder>(new QuantumDecoder(windowBits));
+  return std::unique_ptr<QuantumDecoder>(new QuantumDecoder(windowBits, folderSize));
 }
 
 void QuantumDecoder::Reset() { impl_->Reset(); }

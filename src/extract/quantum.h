@@ -16,15 +16,16 @@ namespace tarvex::extract {
 
 class QuantumDecoder final : public FolderDecoder {
  public:
-  // nullptr unless windowBits lies in kQuantumWindowBits.
-  static std::unique_ptr<QuantumDecoder> Create(int windowBits);
+  // nullptr unless windowBits lies in kQuantumWindowBits. The window takes
+  // no more memory than folders of folderSize bytes need (RingSize).
+  static std::unique_ptr<QuantumDecoder> Create(int windowBits, std::uint64_t folderSize = UINT64_MAX);
   ~QuantumDecoder() override;
 
   void Reset() override;
   bool DecodeBlock(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t outSize) override;
 
  private:
-  explicit QuantumDecoder(int windowBits);
+  QuantumDecoder(int windowBits, std::uint64_t folderSize);
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

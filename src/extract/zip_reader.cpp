@@ -91,10 +91,11 @@ constexpr std::uint32_t kUnixTypeMask = 0xF000, kUnixSymlink = 0xA000, kUnixDire
 constexpr std::uint32_t kDosDirectory = 0x10;
 
 // Sequential reads through a window, for the central directory and the
-// local headers (read in offset order).
+// local headers (read in offset order); never larger than the file.
 class Window {
  public:
-  explicit Window(InputFile& f) : f_(f), buf_(1 << 16) {}
+  explicit Window(InputFile& f)
+      : f_(f), buf_(static_cast<std::size_t>(std::min<std::uint64_t>(f.Size(), 1 << 16))) {}
   // Makes [offset, offset+n) available; returns a pointer into the window.
   Status Get(std::uint64_t offset, std::size_t n, const std::uint8_t*& out) {
     if (offset > f_.Size() || n > f_.Size() - offset) return Status::Corrupt;
@@ -155,16 +156,19 @@ Status FindEndRecord(InputFile& file, Directory& dir) {
   std::vector<std::uint8_t> tail(tailLen);
   const Status st = ReadExact(file, size - tailLen, tail.data(), tailLen);
   if (st != Status::Ok) return st == Status::Corrupt ? Status::IoError : st;
+  // Every signature in the tail, found by its first byte (memchr rather
+  // than a look at each of up to 66 KB positions); the last of each kind wins.
   std::int64_t endAt = -1, fallback = -1;
-  for (auto i = static_cast<std::int64_t>(tailLen - eocd::kSize); i >= 0; --i) {
-    const std::uint8_t* e = &tail[static_cast<std::size_t>(i)];
+  const std::size_t lastStart = tailLen - eocd::kSize;
+  for (std::size_t i = 0; i <= lastStart; ++i) {
+    const void* hit = std::memchr(&tail[i], eocd::kSignature & 0xFF, lastStart + 1 - i);
+    if (hit == nullptr) break;
+    i = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - tail.data());
+    const std::uint8_t* e = &tail[i];
     if (Le32(e) != eocd::kSignature) continue;
-    const std::uint64_t commentEnd = static_cast<std::uint64_t>(i) + eocd::kSize + Le16(e + eocd::kCommentLength);
-    if (commentEnd == tailLen) {
-      endAt = i;
-      break;
-    }
-    if (commentEnd < tailLen && fallback < 0) fallback = i;
+    const std::uint64_t commentEnd = i + eocd::kSize + Le16(e + eocd::kCommentLength);
+    if (commentEnd == tailLen) endAt = static_cast<std::int64_t>(i);
+    else if (commentEnd < tailLen) fallback = static_cast<std::int64_t>(i);
   }
   if (endAt < 0) endAt = fallback;
   if (endAt < 0) return NoEndRecord(file);
@@ -350,7 +354,7 @@ Status ZipReader::Open(InputFile& file) {
   file_ = &file;
   entries_.clear();
   layout_.clear();
-  names_.clear();
+  storedNames_.clear();
   Directory dir;
   Status st = FindEndRecord(file, dir);
   if (st == Status::Ok) st = ReadZip64EndRecord(file, dir);
@@ -358,7 +362,7 @@ Status ZipReader::Open(InputFile& file) {
   if (dir.disk != 0 || dir.centralDisk != 0 || dir.entriesHere != dir.entries) return Status::Unsupported;
   std::uint64_t delta = 0;
   if ((st = LocateCentralDirectory(file, dir, centralStart_, delta)) != Status::Ok) return st;
-  if ((st = ReadCentralDirectory(dir.size, delta)) != Status::Ok) return st;
+  if ((st = ReadCentralDirectory(dir.size, delta, dir.entries)) != Status::Ok) return st;
   // The count in the end record must agree with the entries found (the
   // 16-bit count of a plain end record wraps above 65,535 entries).
   const std::uint64_t found = entries_.size();
@@ -366,7 +370,12 @@ Status ZipReader::Open(InputFile& file) {
   return CheckLocalHeaders();
 }
 
-Status ZipReader::ReadCentralDirectory(std::uint64_t size, std::uint64_t delta) {
+Status ZipReader::ReadCentralDirectory(std::uint64_t size, std::uint64_t delta, std::uint64_t entries) {
+  // Room for the entries the end record announces, as far as the directory
+  // can hold them: no copies while the lists grow.
+  const auto room = static_cast<std::size_t>(std::min(entries, size / central::kSize));
+  entries_.reserve(room);
+  layout_.reserve(room);
   Window win(*file_);
   std::uint64_t pos = centralStart_;
   const std::uint64_t stop = centralStart_ + size;
@@ -396,12 +405,12 @@ Status ZipReader::ReadCentralDirectory(std::uint64_t size, std::uint64_t delta) 
     if (c.localOffset > UINT64_MAX - delta) return Status::Corrupt;
     Layout lay;
     lay.method = c.method;
-    lay.flags = c.flags;
     lay.crc = c.crc;
     lay.compressedSize = c.compressedSize;
-    lay.localOffset = c.localOffset + delta;
+    lay.offset = c.localOffset + delta;
+    lay.otherStoredName = !c.unicodeName.empty();
+    if (lay.otherStoredName) storedNames_.emplace_back(entries_.size(), std::move(c.name));
     entries_.push_back(std::move(info));
-    names_.push_back(std::move(c.name));
     layout_.push_back(lay);
     pos += central::kSize + varLen;
   }
@@ -412,29 +421,34 @@ Status ZipReader::CheckLocalHeaders() {
   order_.resize(entries_.size());
   std::iota(order_.begin(), order_.end(), std::size_t{0});
   std::sort(order_.begin(), order_.end(),
-            [&](std::size_t a, std::size_t b) { return layout_[a].localOffset < layout_[b].localOffset; });
+            [&](std::size_t a, std::size_t b) { return layout_[a].offset < layout_[b].offset; });
   Window win(*file_);
   std::uint64_t previousEnd = 0;
   for (std::size_t i : order_) {
     Layout& lay = layout_[i];
     // Entries may not share bytes: an entry starts after the previous one's data.
-    if (lay.localOffset < previousEnd) return Status::Corrupt;
+    if (lay.offset < previousEnd) return Status::Corrupt;
     const std::uint8_t* h;
-    Status st = win.Get(lay.localOffset, local::kSize, h);
+    Status st = win.Get(lay.offset, local::kSize, h);
     if (st != Status::Ok) return st;
     if (Le32(h) != local::kSignature) return Status::Corrupt;
     if (Le16(h + local::kFlags) & (kFlagEncrypted | kFlagStrongEncryption)) return Status::Unsupported;
     const std::size_t nameLen = Le16(h + local::kNameLength), extraLen = Le16(h + local::kExtraLength);
     const std::uint8_t* name;
-    if ((st = win.Get(lay.localOffset + local::kSize, nameLen, name)) != Status::Ok) return st;
-    if (!SameName(names_[i], name, nameLen)) return Status::Corrupt;
-    lay.dataOffset = lay.localOffset + local::kSize + nameLen + extraLen;
-    if (lay.compressedSize > centralStart_ || lay.dataOffset > centralStart_ - lay.compressedSize)
+    if ((st = win.Get(lay.offset + local::kSize, nameLen, name)) != Status::Ok) return st;
+    const std::string* central = &entries_[i].rawName;
+    if (lay.otherStoredName)
+      central = &std::lower_bound(storedNames_.begin(), storedNames_.end(), i,
+                                  [](const auto& stored, std::size_t index) { return stored.first < index; })
+                     ->second;
+    if (!SameName(*central, name, nameLen)) return Status::Corrupt;
+    lay.offset += local::kSize + nameLen + extraLen;  // now the data's offset
+    if (lay.compressedSize > centralStart_ || lay.offset > centralStart_ - lay.compressedSize)
       return Status::Corrupt;
-    previousEnd = lay.dataOffset + lay.compressedSize;
+    previousEnd = lay.offset + lay.compressedSize;
   }
-  names_.clear();
-  names_.shrink_to_fit();
+  storedNames_.clear();
+  storedNames_.shrink_to_fit();
   return Status::Ok;
 }
 
@@ -445,8 +459,17 @@ ZipReader::~ZipReader() {
 
 Status ZipReader::ExtractAll(const std::function<EntrySink*(std::size_t)>& sinkFor) {
   if (!file_) return Status::IoError;
-  in_.resize(kInBuffer);
-  out_.resize(kOutBuffer);
+  // Buffers as large as the largest entry needs, up to their limits (left
+  // uncleared: only bytes read or decoded into them are used).
+  std::uint64_t packed = 1, unpacked = 1;
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    packed = std::max(packed, layout_[i].compressedSize);
+    unpacked = std::max(unpacked, entries_[i].size);
+  }
+  inSize_ = static_cast<std::size_t>(std::min<std::uint64_t>(packed, kInBuffer));
+  outSize_ = static_cast<std::size_t>(std::min<std::uint64_t>(unpacked, kOutBuffer));  // stored: packed == unpacked
+  in_.reset(new std::uint8_t[inSize_]);
+  out_.reset(new std::uint8_t[outSize_]);
   for (std::size_t i : order_) {
     EntrySink* sink = sinkFor(i);
     if (entries_[i].isDirectory) continue;
@@ -461,16 +484,16 @@ Status ZipReader::ExtractOne(std::size_t index, EntrySink* sink) {
   const std::uint64_t expected = entries_[index].size;
   std::uint32_t crc = static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0));
   std::uint64_t produced = 0;
-  std::uint64_t inPos = lay.dataOffset;
+  std::uint64_t inPos = lay.offset;
   std::uint64_t inLeft = lay.compressedSize;
 
   if (lay.method == kMethodStored) {
     while (inLeft > 0) {
-      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(inLeft, out_.size()));
-      Status st = ReadExact(*file_, inPos, out_.data(), n);
+      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(inLeft, outSize_));
+      Status st = ReadExact(*file_, inPos, out_.get(), n);
       if (st != Status::Ok) return st;
-      crc = static_cast<std::uint32_t>(crc32_z(crc, out_.data(), n));
-      if (sink && !sink->Write(out_.data(), n)) return Status::Aborted;
+      crc = static_cast<std::uint32_t>(crc32_z(crc, out_.get(), n));
+      if (sink && !sink->Write(out_.get(), n)) return Status::Aborted;
       inPos += n;
       inLeft -= n;
       produced += n;
@@ -492,18 +515,18 @@ Status ZipReader::ExtractOne(std::size_t index, EntrySink* sink) {
     bool ended = false;
     while (!ended) {
       if (z->avail_in == 0 && inLeft > 0) {
-        std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(inLeft, in_.size()));
-        Status st = ReadExact(*file_, inPos, in_.data(), n);
+        std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(inLeft, inSize_));
+        Status st = ReadExact(*file_, inPos, in_.get(), n);
         if (st != Status::Ok) return st;
         inPos += n;
         inLeft -= n;
-        z->next_in = in_.data();
+        z->next_in = in_.get();
         z->avail_in = static_cast<uInt>(n);
       }
-      z->next_out = out_.data();
-      z->avail_out = static_cast<uInt>(out_.size());
+      z->next_out = out_.get();
+      z->avail_out = static_cast<uInt>(outSize_);
       int r = inflate(z, Z_NO_FLUSH);
-      std::size_t got = out_.size() - z->avail_out;
+      std::size_t got = outSize_ - z->avail_out;
       if (r == Z_STREAM_END) ended = true;
       else if (r == Z_BUF_ERROR) {
         if (z->avail_in == 0 && inLeft == 0) return Status::Corrupt;  // data ends inside the stream
@@ -512,8 +535,8 @@ Status ZipReader::ExtractOne(std::size_t index, EntrySink* sink) {
       }
       if (got > expected - produced) return Status::Corrupt;  // more data than the entry holds
       if (got) {
-        crc = static_cast<std::uint32_t>(crc32_z(crc, out_.data(), got));
-        if (sink && !sink->Write(out_.data(), got)) return Status::Aborted;
+        crc = static_cast<std::uint32_t>(crc32_z(crc, out_.get(), got));
+        if (sink && !sink->Write(out_.get(), got)) return Status::Aborted;
         produced += got;
       }
     }

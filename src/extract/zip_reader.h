@@ -8,7 +8,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "extract/reader.h"
@@ -26,25 +28,31 @@ class ZipReader final : public ArchiveReader {
   Status ExtractAll(const std::function<EntrySink*(std::size_t)>& sinkFor) override;
 
  private:
+  // What extraction needs of an entry besides its EntryInfo: 24 bytes, as
+  // an archive may hold millions of entries.
   struct Layout {
     std::uint16_t method = 0;
-    std::uint16_t flags = 0;
+    bool otherStoredName = false;  // rawName is the Unicode path field's, not the header's name
     std::uint32_t crc = 0;
     std::uint64_t compressedSize = 0;
-    std::uint64_t localOffset = 0;  // adjusted for a prefix
-    std::uint64_t dataOffset = 0;   // filled in after the local header check
+    std::uint64_t offset = 0;  // the local header's (adjusted for a prefix), then the data's
   };
-  Status ReadCentralDirectory(std::uint64_t size, std::uint64_t delta);
+  Status ReadCentralDirectory(std::uint64_t size, std::uint64_t delta, std::uint64_t entries);
   Status CheckLocalHeaders();
   Status ExtractOne(std::size_t index, EntrySink* sink);
 
+  // Largest read and decode buffers; smaller when no entry needs as much.
   static constexpr std::size_t kInBuffer = 1 << 18;
   static constexpr std::size_t kOutBuffer = 1 << 20;
 
   InputFile* file_ = nullptr;
-  std::vector<std::string> names_;   // central names, for the local header check
+  // The header names of entries whose rawName came from elsewhere, by entry
+  // index, for the local header check; every other name is kept once, in
+  // its EntryInfo.
+  std::vector<std::pair<std::size_t, std::string>> storedNames_;
   std::vector<std::size_t> order_;   // entry indices by position in the file
-  std::vector<std::uint8_t> in_, out_;
+  std::unique_ptr<std::uint8_t[]> in_, out_;
+  std::size_t inSize_ = 0, outSize_ = 0;
   void* z_ = nullptr;                // the inflate state (z_stream), reused
   bool zInit_ = false;
   std::vector<EntryInfo> entries_;

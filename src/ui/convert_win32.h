@@ -9,13 +9,10 @@
 #include <string>
 #include <string_view>
 
+#include "base/text_win32.h"
 #include "ui/elements.h"
 
 namespace tarvex::win32 {
-
-// UTF-8 <-> UTF-16. Invalid input is replaced, never dropped silently.
-std::wstring Widen(std::string_view utf8);
-std::string Narrow(std::wstring_view utf16);
 
 // Colour of the model (0x00RRGGBB) as a GDI COLORREF (0x00BBGGRR).
 COLORREF ToColorRef(std::uint32_t rgb);

@@ -15,35 +15,11 @@
 
 #include <utility>
 
+#include "base/unique_handle.h"
+
 namespace tarvex::win32 {
 
-// A handle of type T released by Release(handle); T{} is "no handle".
-template <typename T, auto Release>
-class Unique {
- public:
-  Unique() = default;
-  explicit Unique(T handle) noexcept : h_(handle) {}
-  ~Unique() { reset(); }
-  Unique(Unique&& other) noexcept : h_(other.release()) {}
-  Unique& operator=(Unique&& other) noexcept {
-    reset(other.release());
-    return *this;
-  }
-  Unique(const Unique&) = delete;
-  Unique& operator=(const Unique&) = delete;
-
-  T get() const noexcept { return h_; }
-  explicit operator bool() const noexcept { return h_ != T{}; }
-  // Gives the handle up without releasing it.
-  T release() noexcept { return std::exchange(h_, T{}); }
-  void reset(T handle = T{}) noexcept {
-    const T old = std::exchange(h_, handle);
-    if (old != T{}) Release(old);
-  }
-
- private:
-  T h_{};
-};
+using tarvex::Unique;
 
 namespace detail {
 // An owned window goes with its owner; one already gone is not destroyed again.

@@ -578,6 +578,13 @@ class Gadget:
         while time.time() < end:
             img, at = self.shot(), self.s.xgeom(self.wid)
             if at[:2] != self.first[:2]:
+                # X may report a move half done (x new, y old): read until two agree.
+                for _ in range(20):
+                    time.sleep(0.05)
+                    again = self.s.xgeom(self.wid)
+                    if again[:2] == at[:2]:
+                        break
+                    at = again
                 return shot, at[:2]
             shot = img
         return shot, None
