@@ -43,6 +43,7 @@ TEST(CabReader, FilesOverBlocksFoldersAndReservedAreas) {
     EXPECT_EQ(r.entries[3].dosAttributes, 0u);
     EXPECT_EQ(r.entries[0].mtime.kind, FileTime::DosLocal);
     EXPECT_EQ(r.entries[0].mtime.value, (0x5A21ull << 16) | 0x6C22);
+    EXPECT_EQ(ReadAll<CabReader>(cab.Build(), 100).extract, Status::Aborted);  // a sink that refuses stops the run
   }
 }
 
@@ -210,6 +211,25 @@ TEST(Lzx, DamagedStreamsFail) {
     out.assign(size, '\0');
     EXPECT_FALSE(LzxDecode(*LzxDecoder::Create(15), std::string(10, '\0'), out)) << size;
   }
+}
+
+// Buffers and windows are sized by the blocks that Open walked: a block that
+// claims more once the file has changed (a download still being written) is
+// damage, never a write past them.
+TEST(CabReader, BlocksThatGrowAfterOpenAreCorrupt) {
+  Cab cab;
+  cab.checksums = false;
+  cab.Add(0, "a", Text(100)).Add(1, "unused", Text(5000, 2));
+  cab.files.pop_back();  // folder 1 is not walked: its bytes only give room
+  std::string bytes = cab.Build();
+  MemoryInput file(bytes.data(), bytes.size());
+  CabReader reader;
+  ASSERT_EQ(reader.Open(file), Status::Ok);
+  const std::size_t block = static_cast<unsigned char>(bytes[36]) | static_cast<unsigned char>(bytes[37]) << 8;
+  SetLe(bytes, block + 4, 3000, 2);
+  SetLe(bytes, block + 6, 3000, 2);
+  StringSink sink;
+  EXPECT_EQ(reader.ExtractAll([&](std::size_t) -> EntrySink* { return &sink; }), Status::Corrupt);
 }
 
 TEST(Mszip, HistoryCarriesAcrossBlocksAndSizesMustMatch) {
