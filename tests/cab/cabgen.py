@@ -7,7 +7,7 @@ is turned into both the compressed stream and the bytes it stands for. The
 cabinets are then read by the reference extractors (cabextract, 7z) as the
 judges of whether the streams are right, and by our own reader.
 
-    cabgen.py lzx WINDOW_BITS OUT.cab SEED [--size N] [--e8] [--blocks v,a,s]
+    cabgen.py lzx WINDOW_BITS OUT.cab SEED [--size N] [--e8 [--calls]] [--blocks v,a,s]
                                            [--max-dist D]
     cabgen.py quantum WINDOW_BITS OUT.cab SEED [--size N] [--overshoot N]
 
@@ -15,6 +15,7 @@ prints the SHA-256 and size of the file the cabinet holds ("payload.bin").
 """
 import argparse
 import hashlib
+import heapq
 import random
 import struct
 import sys
@@ -25,51 +26,26 @@ FRAME = 32768
 # ---------------------------------------------------------------- container
 
 def checksum(data, seed=0):
-    s = seed
     n4 = len(data) // 4 * 4
     for (w,) in struct.iter_unpack('<I', data[:n4]):
-        s ^= w
-    t = data[n4:]
-    v = 0
-    if len(t) == 3:
-        v = (t[0] << 16) | (t[1] << 8) | t[2]
-    elif len(t) == 2:
-        v = (t[0] << 8) | t[1]
-    elif len(t) == 1:
-        v = t[0]
-    return s ^ v
+        seed ^= w
+    return seed ^ int.from_bytes(data[n4:], 'big')  # the last 1-3 bytes, first one highest
 
 
 def write_cab(path, type_compress, blocks, files):
     """blocks: list of (compressed bytes, uncompressed size);
     files: list of (name, size) laid end to end in the one folder."""
-    names = b''.join(struct.pack('<IIHHHH', size, off, 0, 0x5A21, 0x6C22, 0x20) + name.encode() + b'\0'
-                     for name, size, off in _offsets(files))
-    header_size = 36
-    folder_at = header_size
-    files_at = folder_at + 8
-    data_at = files_at + len(names)
-    data = bytearray()
-    for comp, usize in blocks:
-        head = struct.pack('<HH', len(comp), usize)
-        csum = checksum(head, checksum(comp))
-        data += struct.pack('<I', csum) + head + comp
-    total = data_at + len(data)
-    out = bytearray()
-    out += b'MSCF' + struct.pack('<IIIIIBBHHHHH', 0, total, 0, files_at, 0, 3, 1, 1, len(files), 0, 0, 0)
-    out += struct.pack('<IHH', data_at, len(blocks), type_compress)
-    out += names
-    out += data
-    assert len(out) == total
-    with open(path, 'wb') as f:
-        f.write(out)
-
-
-def _offsets(files):
-    off = 0
+    names, off = b'', 0
     for name, size in files:
-        yield name, size, off
+        names += struct.pack('<IIHHHH', size, off, 0, 0x5A21, 0x6C22, 0x20) + name.encode() + b'\0'
         off += size
+    data = b''.join(struct.pack('<IHH', checksum(struct.pack('<HH', len(comp), usize), checksum(comp)), len(comp),
+                                usize) + comp for comp, usize in blocks)
+    files_at = 36 + 8  # after the header and the one folder
+    data_at = files_at + len(names)
+    with open(path, 'wb') as f:
+        f.write(b'MSCF' + struct.pack('<IIIIIBBHHHHHIHH', 0, data_at + len(data), 0, files_at, 0, 3, 1, 1, len(files),
+                                      0, 0, 0, data_at, len(blocks), type_compress) + names + data)
 
 
 # ---------------------------------------------------------------- Huffman
@@ -85,7 +61,6 @@ def code_lengths(freqs, limit):
         other = 0 if used[0] != 0 else 1
         freqs[other] = 1
     while True:
-        import heapq
         heap = [(f, i, (i,)) for i, f in enumerate(freqs) if f > 0]
         heapq.heapify(heap)
         lens = [0] * len(freqs)
@@ -133,12 +108,9 @@ class LzxBits:
                 self.word = 0
                 self.used = 0
 
-    def align(self):
-        if self.used:
+    def pad(self, always=False):  # to the next word; a stored block's header always pads
+        if self.used or always:
             self.put(0, 16 - self.used)
-
-    def pad_for_stored(self):
-        self.put(0, 16 if self.used == 0 else 16 - self.used)
 
     def raw(self, b):
         assert self.used == 0
@@ -162,13 +134,15 @@ def slot_of(formatted):
     raise ValueError(formatted)
 
 
-def make_plan(rng, size, max_dist, min_len, max_len, frame_cap):
+def make_plan(rng, size, max_dist, min_len, max_len, frame_cap, calls=False):
     """Literals and matches making `size` bytes; returns (plan, data).
-    A plan item is an int (literal) or (length, distance)."""
+    A plan item is an int (literal) or (length, distance). With calls, the
+    literals are mostly E8 bytes and the bytes that make call targets in the
+    translated range, so that calls sit at every offset."""
     data = bytearray()
     plan = []
     recent = [1, 1, 1]
-    alphabet = bytes(rng.sample(range(256), 40)) + b'\xe8' * 3
+    alphabet = b'\xe8\xe8\x00\x01\xff\xb7' if calls else bytes(rng.sample(range(256), 40)) + b'\xe8' * 3
     while len(data) < size:
         pos = len(data)
         room = size - pos
@@ -249,8 +223,7 @@ def lzx_encode(bits, plan, data, e8_size, block_kinds, rng):
     def cut_frame_if_due():
         nonlocal w
         if frame_done():
-            if w.used:
-                w.align()
+            w.pad()
             frames.append((bytes(w.out), min(FRAME, len(data) - len(frames) * FRAME)))
             w = LzxBits()
 
@@ -269,7 +242,7 @@ def lzx_encode(bits, plan, data, e8_size, block_kinds, rng):
             w.put(3, 3)
             w.put(bsize >> 8, 16)
             w.put(bsize & 0xFF, 8)
-            w.pad_for_stored()
+            w.pad(True)
             # A stored block ends the repeated-offset history the plan used;
             # keep it by sending the current values.
             w.raw(struct.pack('<III', *r))
@@ -312,11 +285,8 @@ def lzx_encode(bits, plan, data, e8_size, block_kinds, rng):
                 slot = slot_of(formatted)
                 rr = [dist, rr[0], rr[1]]
             lh = min(length - 2, 7)
-            lsym = length - 2 - 7 if lh == 7 else None
-            extra = None
-            if slot >= 3:
-                extra = dist + 2 - BASE[slot]
-            syms.append((256 + slot * 8 + lh, lsym, slot, extra))
+            syms.append((256 + slot * 8 + lh, length - 9 if lh == 7 else None, slot,
+                         dist + 2 - BASE[slot] if slot >= 3 else None))
         fmain = [0] * nmain
         flen = [0] * 249
         falign = [1] * 8
@@ -338,9 +308,8 @@ def lzx_encode(bits, plan, data, e8_size, block_kinds, rng):
         write_lengths(w, prev_main, main_lens, 0, 256, rng)
         write_lengths(w, prev_main, main_lens, 256, nmain, rng)
         write_lengths(w, prev_len, len_lens, 0, 249, rng)
-        prev_main = main_lens
-        prev_len = len_lens
-        mc, lc, ac = canonical_codes(main_lens), canonical_codes(len_lens), canonical_codes(align_lens)
+        prev_main, prev_len = main_lens, len_lens
+        mc, lc, ac = map(canonical_codes, (main_lens, len_lens, align_lens))
         for (m, l, slot, extra), t in zip(syms, block):
             w.put(mc[m], main_lens[m])
             if l is not None:
@@ -389,13 +358,9 @@ def write_lengths(w, prev, new, first, last, rng):
     pcodes = canonical_codes(plens)
     for l in plens:
         w.put(l, 4)
-    j = 0
-    while j < len(out):
-        s, v, nb = out[j]
+    for s, v, nb in out:
         w.put(pcodes[s], plens[s])
-        if nb:
-            w.put(v, nb)
-        j += 1
+        w.put(v, nb)
 
 
 # ---------------------------------------------------------------- Quantum
@@ -498,17 +463,10 @@ class QEncoder:
             j = at
             bits += rb
         bits += self.code[j:]
-        while len(bits) % 8:
-            bits.append(0)
-        out = bytearray()
-        for k in range(0, len(bits), 8):
-            v = 0
-            for b in bits[k:k + 8]:
-                v = (v << 1) | b
-            out.append(v)
+        bits += [0] * (-len(bits) % 8)
         # No trailer byte: readers add their own 0xFF after each block to
         # find the end of a frame.
-        return bytes(out)
+        return int(''.join(map(str, bits)), 2).to_bytes(len(bits) // 8, 'big')
 
 
 def quantum_encode(bits, plan, data):
@@ -594,20 +552,17 @@ def quantum_plan(rng, size, bits, max_dist=None, overshoot=0):
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument('method', choices=['lzx', 'quantum'])
-    ap.add_argument('bits', type=int)
-    ap.add_argument('out')
-    ap.add_argument('seed', type=int)
-    ap.add_argument('--size', type=int, default=200000)
-    ap.add_argument('--e8', action='store_true')
-    ap.add_argument('--blocks', default='v,a,s')
-    ap.add_argument('--max-dist', type=int, default=None)
-    ap.add_argument('--overshoot', type=int, default=0)
+    for name, kw in [('method', dict(choices=['lzx', 'quantum'])), ('bits', dict(type=int)), ('out', {}),
+                     ('seed', dict(type=int)), ('--size', dict(type=int, default=200000)),
+                     ('--e8', dict(action='store_true')), ('--calls', dict(action='store_true')),
+                     ('--blocks', dict(default='v,a,s')), ('--max-dist', dict(type=int)),
+                     ('--overshoot', dict(type=int, default=0))]:
+        ap.add_argument(name, **kw)
     a = ap.parse_args()
     rng = random.Random(a.seed)
     if a.method == 'lzx':
         window = 1 << a.bits
-        plan, windata = make_plan(rng, a.size, min(window - 3, a.max_dist or window), 2, 257, True)
+        plan, windata = make_plan(rng, a.size, min(window - 3, a.max_dist or window), 2, 257, True, a.calls)
         e8 = 12000000 if a.e8 else 0
         frames = lzx_encode(a.bits, plan, windata, e8, a.blocks.split(','), rng)
         payload = undo_e8(windata, e8) if e8 else windata

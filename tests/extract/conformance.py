@@ -2,10 +2,11 @@
 """Runs the archive corpus (MANIFEST.tsv) through the extraction harness.
 
     conformance.py --harness PATH [--format zip|cab|lzh|none|all] [--corpus DIR]
-                   [--library UnZip|Cab|Unlha|auto] [--only SUBSTRING] [-v]
 
-Each selected row is extracted into a fresh, empty folder inside a fresh
-parent folder, and judged by its `check` column:
+Each selected row is extracted, as the gadget's command lines allow, through
+an archive path and into a folder whose names hold spaces and Japanese
+characters; the folder holds a file of the user's beforehand. The row is
+judged by its `check` column:
 
   exact     success, and the tree equals `outputs` (names and contents)
   nocase    as exact, names compared without regard to case
@@ -15,13 +16,15 @@ parent folder, and judged by its `check` column:
   rc        failure (non-zero exit)
 
 For every row, whatever its check: nothing may appear beside the destination
-folder in the parent, no symbolic link may be created, the harness may not
-crash or hang, and a failed run must leave the destination empty (the
-extraction is all-or-nothing). Rows of scope `beyond` (features the product
-does not decode) pass when they fail cleanly.
+folder, no symbolic link may be created, the harness may not crash or hang,
+the user's file stays as it was, a failed run must leave the folder exactly
+as it was (its own time included: the extraction is all-or-nothing), and an
+extracted file carries the time its archive records, not the time of the run.
+Rows of scope `beyond` (features the product does not decode) pass when they
+fail cleanly.
 
-The library defaults to the row's format (zip: UnZip, cab: Cab, lzh: Unlha;
-`none`: all three in order). Exit status: 0 all passed, 1 a row failed,
+The library is the row's format's (zip: UnZip, cab: Cab, lzh: Unlha; `none`:
+the harness tries all three in order). Exit status: 0 all passed, 1 a row failed,
 77 the corpus is missing (a skip for CTest).
 """
 import argparse
@@ -29,28 +32,21 @@ import collections
 import gzip
 import hashlib
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 LIBRARY_FOR = {"zip": "UnZip", "cab": "Cab", "lzh": "Unlha"}
 # Absolute paths the hostile archives aim at: they must never appear.
 CANARIES = ["/etc/corpus_abs_s.txt", "/corpus_abs_s.txt", "/tmp/corpus_abs_s.txt"]
+USERS_FILE = "前から ある.txt"
 
 
 def unescape(s):
-    out = bytearray()
-    i = 0
-    b = s.encode("utf-8")
-    while i < len(b):
-        if b[i] == 0x25 and i + 3 <= len(b):
-            out.append(int(b[i + 1:i + 3], 16))
-            i += 3
-        else:
-            out.append(b[i])
-            i += 1
-    return bytes(out)
+    return re.sub(rb"%([0-9A-Fa-f]{2})", lambda m: bytes([int(m.group(1), 16)]), s.encode("utf-8"))
 
 
 def parse_outputs(field, corpus):
@@ -66,33 +62,26 @@ def parse_outputs(field, corpus):
     tree = {}
     for item in items:
         path, _, value = item.partition("=")
-        if path.endswith("/") and value == "dir":
-            tree[unescape(path[:-1])] = "dir"
-        else:
-            tree[unescape(path)] = value
+        tree[unescape(path[:-1] if path.endswith("/") and value == "dir" else path)] = value
     return tree
 
 
 def sha256(path):
-    h = hashlib.sha256()
     with open(path, "rb") as f:
-        while True:
-            block = f.read(1 << 20)
-            if not block:
-                break
-            h.update(block)
-    return h.hexdigest()
+        return hashlib.file_digest(f, "sha256").hexdigest()
 
 
-def list_tree(root):
-    """The extracted tree in the manifest's terms, plus a list of links found."""
-    tree, links = {}, []
+def list_tree(root, since_ns):
+    """The tree in the manifest's terms; the links found; every item's time
+    (the folder's own as b'.'); the files whose time is since_ns or later."""
+    tree, links, times, recent = {}, [], {b".": os.stat(root).st_mtime_ns}, []
     rootb = os.fsencode(root)
     for dirpath, dirnames, filenames in os.walk(rootb):
         rel_dir = os.path.relpath(dirpath, rootb)
         for name in dirnames + filenames:
             full = os.path.join(dirpath, name)
             rel = os.path.normpath(os.path.join(rel_dir, name)) if rel_dir != b"." else name
+            times[rel] = os.lstat(full).st_mtime_ns
             if os.path.islink(full):
                 links.append(rel)
                 tree[rel] = "link:" + os.fsdecode(os.readlink(full))
@@ -101,31 +90,39 @@ def list_tree(root):
                     tree[rel] = "dir"
             else:
                 tree[rel] = "%d:%s" % (os.path.getsize(full), sha256(full))
-    return tree, links
+                if times[rel] >= since_ns:
+                    recent.append(rel)
+    return tree, links, times, recent
 
 
 def diff(expected, actual, limit=6):
-    missing = sorted(set(expected) - set(actual))
-    extra = sorted(set(actual) - set(expected))
-    changed = sorted(k for k in set(expected) & set(actual) if expected[k] != actual[k])
     parts = []
-    for label, keys in (("missing", missing), ("unexpected", extra), ("differs", changed)):
+    for label, keys in (("missing", set(expected) - set(actual)), ("unexpected", set(actual) - set(expected)),
+                        ("differs", {k for k in set(expected) & set(actual) if expected[k] != actual[k]})):
+        keys = sorted(keys)
         if keys:
             shown = ", ".join(k.decode("utf-8", "backslashreplace") for k in keys[:limit])
             parts.append("%s %d: %s%s" % (label, len(keys), shown, " ..." if len(keys) > limit else ""))
     return "; ".join(parts)
 
 
-def judge(row, rc, tree, links, outside, corpus):
+def judge(row, rc, before, after, outside, corpus):
     check, scope = row["check"], row["scope"]
+    (tree0, _, times0, _), (tree, links, times, recent) = before, after
     if rc is None:
         return "crashed or hung"
     if outside:
         return "created outside the destination: " + ", ".join(outside)
     if links:
         return "created links: " + ", ".join(l.decode("utf-8", "replace") for l in links)
-    if rc != 0 and tree:
-        return "failed (exit %d) but left %d item(s) in the destination" % (rc, len(tree))
+    users = os.fsencode(USERS_FILE)
+    if tree.get(users) != tree0[users] or times.get(users) != times0[users]:
+        return "the user's own file changed"
+    if rc != 0 and (tree, times) != (tree0, times0):
+        return "failed (exit %d) but changed the destination: %s" % (rc, diff(tree0, tree) or "times")
+    if rc == 0 and recent:
+        return "files without the time their archive records: " + diff({}, {k: "" for k in recent})
+    del tree[users]
     if check == "contained":
         return None
     if check == "rc":
@@ -135,21 +132,19 @@ def judge(row, rc, tree, links, outside, corpus):
             return None
         return "failed with exit %d" % rc
     expected = parse_outputs(row["outputs"], corpus)
+    files = lambda t: {k: v for k, v in t.items() if v != "dir" and not v.startswith("link:")}
     if check == "exact":
-        d = diff(expected, tree)
-    elif check == "nocase":
-        d = diff({k.lower(): v for k, v in expected.items()}, {k.lower(): v for k, v in tree.items()})
-    elif check == "files":
-        keep = lambda t: {k: v for k, v in t.items() if v != "dir" and not v.startswith("link:")}
-        d = diff(keep(expected), keep(tree))
-    elif check == "content":
-        want = collections.Counter(v for v in expected.values() if v != "dir" and not v.startswith("link:"))
-        got = collections.Counter(v for v in tree.values() if v != "dir" and not v.startswith("link:"))
-        d = "" if want == got else "contents differ: missing %s, unexpected %s" % (
+        return diff(expected, tree) or None
+    if check == "nocase":
+        lower = lambda t: {k.lower(): v for k, v in t.items()}
+        return diff(lower(expected), lower(tree)) or None
+    if check == "files":
+        return diff(files(expected), files(tree)) or None
+    if check == "content":
+        want, got = (collections.Counter(files(t).values()) for t in (expected, tree))
+        return None if want == got else "contents differ: missing %s, unexpected %s" % (
             sorted(want - got)[:3], sorted(got - want)[:3])
-    else:
-        return "unknown check " + check
-    return d or None
+    return "unknown check " + check
 
 
 def main():
@@ -158,10 +153,6 @@ def main():
     ap.add_argument("--harness", required=True)
     ap.add_argument("--format", default="all")
     ap.add_argument("--corpus", default=os.path.normpath(os.path.join(here, "..", "..", "..", "shared", "corpus")))
-    ap.add_argument("--library", default=None)
-    ap.add_argument("--only", default=None)
-    ap.add_argument("--timeout", type=int, default=300)
-    ap.add_argument("-v", "--verbose", action="store_true")
     args = ap.parse_args()
 
     manifest = os.path.join(args.corpus, "MANIFEST.tsv")
@@ -172,40 +163,42 @@ def main():
         header = f.readline().rstrip("\n").split("\t")
         rows = [dict(zip(header, line.rstrip("\n").split("\t"))) for line in f if line.strip()]
     rows = [r for r in rows if args.format == "all" or r["format"] == args.format]
-    if args.only:
-        rows = [r for r in rows if args.only in r["archive"]]
     if not rows:
         print("no rows selected")
         return 1
 
     failures = 0
-    for row in rows:
-        library = args.library or LIBRARY_FOR.get(row["format"], "auto")
+    links = tempfile.mkdtemp(prefix="tarvex conf 書庫 ")
+    for n, row in enumerate(rows):
+        library = LIBRARY_FOR.get(row["format"])
         parent = tempfile.mkdtemp(prefix="tarvex-conf-")
-        dest = os.path.join(parent, "dest")
+        dest = os.path.join(parent, "展開 先")
         os.mkdir(dest)
-        archive = os.path.join(args.corpus, row["archive"])
-        cmd = [args.harness] + ([] if library == "auto" else [library]) + [archive, dest]
+        open(os.path.join(dest, USERS_FILE), "w").write("mine")
+        for path in (os.path.join(dest, USERS_FILE), dest):
+            os.utime(path, ns=(1234567891234567800,) * 2)
+        archive = os.path.join(links, "%d %s" % (n, os.path.basename(row["archive"])))
+        os.symlink(os.path.join(os.path.abspath(args.corpus), row["archive"]), archive)
+        cmd = [args.harness] + ([library] if library else []) + [archive, dest]
         canaries_before = {c for c in CANARIES if os.path.lexists(c)}
+        start = time.time_ns()
+        before = list_tree(dest, start)
         try:
-            proc = subprocess.run(cmd, stdin=subprocess.DEVNULL, capture_output=True, timeout=args.timeout)
+            proc = subprocess.run(cmd, stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
             rc = proc.returncode if proc.returncode >= 0 else None  # negative: killed by a signal
             log = proc.stderr.decode("utf-8", "replace").strip()
         except subprocess.TimeoutExpired:
             rc, log = None, "timeout"
-        outside = [n for n in os.listdir(parent) if n != "dest"]
+        outside = [name for name in os.listdir(parent) if name != "展開 先"]
         outside += [c for c in CANARIES if os.path.lexists(c) and c not in canaries_before]
-        tree, links = list_tree(dest)
-        problem = judge(row, rc, tree, links, outside, args.corpus)
+        problem = judge(row, rc, before, list_tree(dest, start), outside, args.corpus)
         shutil.rmtree(parent, ignore_errors=True)
-        status = "ok  " if problem is None else "FAIL"
-        if problem is not None:
-            failures += 1
-        print("%s %-45s %-9s rc=%s%s" % (status, row["archive"], row["check"], rc,
+        failures += problem is not None
+        print("%s %-45s %-9s rc=%s%s" % ("ok  " if problem is None else "FAIL", row["archive"], row["check"], rc,
                                          "" if problem is None else "  " + problem))
-        if args.verbose or problem is not None:
-            for line in log.splitlines()[-3:]:
-                print("       " + line)
+        for line in log.splitlines()[-3:] if problem else []:
+            print("       " + line)
+    shutil.rmtree(links, ignore_errors=True)
     print("%d of %d rows passed" % (len(rows) - failures, len(rows)))
     return 1 if failures else 0
 

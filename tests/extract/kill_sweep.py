@@ -4,7 +4,7 @@ that changes a folder: after staging, in the middle of placing, in the middle
 of a rollback. The next harness run (on a file that is no archive) must bring
 the folder back to exactly how it was (contents and times), or, after the
 commit, to the finished result. Also: a second run waits for the folder's lock
-and gives up with a clear message.
+and gives up with a clear message, and a killed run's lock goes with it.
 
 usage: kill_sweep.py --harness tarvex-extract --shim libtarvex_kill_shim.so
 """
@@ -19,16 +19,12 @@ import zipfile
 
 
 def snapshot(root, times=True):
-    out = {}
+    out = {".": os.stat(root).st_mtime_ns // 100} if times else {}
     for dirpath, dirs, files in os.walk(root):
         for name in dirs + files:
             path = os.path.join(dirpath, name)
-            st = os.lstat(path)
-            rel = os.path.relpath(path, root)
             kind = "d" if os.path.isdir(path) else "f" + open(path, "rb").read().decode()
-            out[rel] = kind + (" @%d" % (st.st_mtime_ns // 100) if times else "")
-    if times:
-        out["."] = os.stat(root).st_mtime_ns // 100
+            out[os.path.relpath(path, root)] = kind + (" @%d" % (os.lstat(path).st_mtime_ns // 100) if times else "")
     return out
 
 
@@ -47,58 +43,51 @@ def main():
     def populate():
         shutil.rmtree(dest, ignore_errors=True)
         os.makedirs(os.path.join(dest, "sub"))
-        for rel, data in [("keep.txt", "old"), ("sub/keep2.txt", "old2")]:
-            open(os.path.join(dest, rel), "w").write(data)
-        for rel, t in [("sub/keep2.txt", 1e9), ("keep.txt", 1e9), ("sub", 1.1e9), (".", 1.2e9)]:
+        for rel, data, t in [("keep.txt", "old", 1e9), ("sub/keep2.txt", "old2", 1e9), ("sub", None, 1.1e9),
+                             (".", None, 1.2e9)]:
+            if data:
+                open(os.path.join(dest, rel), "w").write(data)
             os.utime(os.path.join(dest, rel), ns=(int(t * 1e9) + 123456789,) * 2)
 
-    def run(path, env_extra=None, shim=True):
-        env = dict(os.environ, **(env_extra or {}))
-        if shim:
-            env["LD_PRELOAD"] = a.shim
-        return subprocess.run([a.harness, "--overwrite=yes", path, dest], env=env, capture_output=True, text=True)
+    def run(path, shim=True, *options, **env):
+        env = dict(os.environ, **env, **({"LD_PRELOAD": a.shim} if shim else {}))
+        return subprocess.run([a.harness, "--overwrite=yes", *options, path, dest], env=env, capture_output=True,
+                              text=True)
 
     populate()
     before = snapshot(dest)
     log = os.path.join(work, "calls.log")
-    assert run(archive, {"TARVEX_SHIM_LOG": log}).returncode == 0
+    assert run(archive, TARVEX_SHIM_LOG=log).returncode == 0
     after = snapshot(dest, times=False)
-    calls = [line.split() for line in open(log)]
     # The last move from the staging folder into the folder: failing it starts a rollback.
-    last_place = max(int(c[0]) for c in calls if c[1] == "rename" and ".tarvex-staging-" in c[2]
-                     and ".tarvex-staging-" not in c[3])
+    last_place = max(int(c[0]) for c in map(str.split, open(log))
+                     if c[1] == "rename" and ".tarvex-staging-" in c[2] and ".tarvex-staging-" not in c[3])
+    def killed_at(n, fail_at):
+        populate()
+        return run(archive, TARVEX_KILL_AT=str(n), TARVEX_FAIL_AT=str(fail_at or 0)).returncode == -9
+
     failures = []
     for fail_at in (None, last_place):
         committed = False
         n = (fail_at or 0) + 1
-        while True:
-            populate()
-            env = {"TARVEX_KILL_AT": str(n)}
-            if fail_at:
-                env["TARVEX_FAIL_AT"] = str(fail_at)
-            r = run(archive, env)
-            if r.returncode != -9:  # ran to its end: every call has been tried
-                break
-            r = run(junk, shim=False)
-            now = snapshot(dest)
+        while killed_at(n, fail_at):  # else it ran to its end: every call has been tried
+            run(junk, False)
             if snapshot(dest, times=False) == after and not fail_at:
                 committed = True
-            elif now != before or committed:
-                failures.append("killed at call %d (failing call %s): %s" % (n, fail_at, now))
+            elif snapshot(dest) != before or committed:
+                failures.append("killed at call %d (failing call %s): %s" % (n, fail_at, snapshot(dest)))
             n += 1
         print("fail at %s: killed at calls %d..%d, %s" % (fail_at, (fail_at or 0) + 1, n - 1,
                                                           "committed at the end" if committed else "never committed"))
-    # A run holding the folder: the second waits, then gives up; the folder is left alone.
     populate()
-    fd = os.open(dest, os.O_RDONLY)
+    fd = os.open(dest, os.O_RDONLY)  # a run holding the folder: the second waits, then gives up
     fcntl.flock(fd, fcntl.LOCK_EX)
-    r = subprocess.run([a.harness, "--wait=300", "--overwrite=yes", "UnZip", archive, dest],
-                       capture_output=True, text=True)
+    r = run(archive, False, "--wait=300", "UnZip")
     if r.returncode == 0 or "another extraction into this folder is running" not in r.stderr or snapshot(dest) != before:
         failures.append("a locked folder: %s" % r.stderr)
     os.close(fd)
-    if run(archive, shim=False).returncode != 0:
-        failures.append("the folder stayed locked")
+    if run(archive, True, TARVEX_KILL_AT="3").returncode != -9 or run(archive, False, "--wait=300").returncode != 0:
+        failures.append("the lock of a killed run stayed")
     shutil.rmtree(work)
     for f in failures:
         print("FAIL", f)
