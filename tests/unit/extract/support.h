@@ -107,10 +107,13 @@ void ExpectDamageNeverPassesAsGood(const std::string& archive, std::size_t from 
     std::string bad = archive;
     bad[k] ^= 0x5A;
     const Result r = ReadAll<Reader>(bad);
-    if (r.ok() && k >= from) ASSERT_EQ(r.data, good.data) << "byte " << k << " changed";
+    if (r.ok() && k >= from) {
+      ASSERT_EQ(r.data, good.data) << "byte " << k << " changed";
+    }
     const Result cut = ReadAll<Reader>(archive.substr(0, k));
-    if (cut.ok())
+    if (cut.ok()) {
       for (const auto& [i, d] : cut.data) ASSERT_EQ(d, good.data.at(i)) << "cut at " << k;
+    }
   }
 }
 
