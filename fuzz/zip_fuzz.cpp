@@ -1,10 +1,11 @@
 // libFuzzer target: the ZIP reader and the extraction engine (UnZip's call),
 // on the in-memory file system with the checks of fuzz_engine.h.
 //
-// Short run (CTest, tests/extract/fuzz_smoke.sh): 25 seconds.
-// Long run, e.g. ten million executions on one core:
-//   mkdir -p /tmp/zipfuzz/corpus && cd /tmp/zipfuzz && REPO/build/fuzz/fuzz_zip -runs=10000000 -timeout=20 \
-//       -rss_limit_mb=2048 -max_len=65536 corpus/ <folder with the corpus ZIPs>
+// Short run: the CTest entry extract_zip_fuzz_smoke (tests/extract/fuzz_smoke.sh, 25 s,
+// seeded with the corpus archives). Long run, seeded the same way:
+//   tests/extract/fuzz_smoke.sh build/fuzz/fuzz_zip ../shared/corpus /tmp/zipfuzz 1 zip
+//   cd /tmp/zipfuzz && ASAN_OPTIONS=malloc_context_size=0:quarantine_size_mb=16 \
+//     REPO/build/fuzz/fuzz_zip -runs=10000000 -timeout=20 -rss_limit_mb=2048 -max_len=65536 seeds
 #include "extract/zip_reader.h"
 #include "fuzz_engine.h"
 

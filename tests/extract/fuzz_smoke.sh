@@ -23,6 +23,9 @@ if [ "$format" = cab ]; then
   python3 "$cabgen" quantum 21 "$work/seeds/qtm21.cab" 4 --size 3000 >/dev/null
 fi
 cd "$work" || exit 1
+# No allocation stacks and a small quarantine: a third less time per run
+# (a failing input is kept, and its run repeated with full reports).
+export ASAN_OPTIONS="${ASAN_OPTIONS:-malloc_context_size=0:quarantine_size_mb=16}"
 "$fuzzer" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=65536 \
           -print_final_stats=1 seeds > fuzz.log 2>&1
 status=$?
