@@ -161,7 +161,8 @@ class Session:
         subprocess.run(["wineserver", "-p30"], timeout=30)
         if self.own_display:
             self.park()
-        self.log("set up: T=%s DISPLAY=%s LANG=%s%s" % (self.T, self.display, self.lang, "" if self.wm else " (no WM)"))
+        xvfb = " (Xvfb %d)" % self.xvfb.pid if getattr(self, "xvfb", None) else ""
+        self.log("set up: T=%s DISPLAY=%s%s LANG=%s%s" % (self.T, self.display, xvfb, self.lang, "" if self.wm else " (no WM)"))
 
     @staticmethod
     def user_dirs(prefix):

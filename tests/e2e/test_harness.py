@@ -40,6 +40,14 @@ def of_prefix(prefix):
     return pids
 
 
+def xvfb_alive(pid):
+    try:
+        with open("/proc/%d/cmdline" % pid, "rb") as f:
+            return b"Xvfb" in f.read()
+    except OSError:
+        return False
+
+
 fails = 0
 for case, deadline, reason, limit in (("stopped", 240, "stopped responding", 60), ("stuck", 20, "watchdog", 60)):
     t0 = time.time()
@@ -51,13 +59,15 @@ for case, deadline, reason, limit in (("stopped", 240, "stopped responding", 60)
     except subprocess.TimeoutExpired as e:
         out, code = (e.stderr or b"").decode(), None
     took = time.time() - t0
-    m = re.search(r"T=(\S+) DISPLAY=:(\d+)", out)
+    m = re.search(r"T=(\S+) DISPLAY=:\d+ \(Xvfb (\d+)\)", out)
     left = of_prefix(m.group(1) + "/pfx") if m else []
     for pid in left:  # a failed watchdog: end what it left, by PID
         os.kill(pid, signal.SIGKILL)
     ok = {"failed with its reason": code == 1 and reason in out, "within %d s (%.0f s)" % (limit, took): took < limit,
           "no process of its prefix left (%s)" % left: m and not left,
-          "its X server gone": m and not os.path.exists("/tmp/.X11-unix/X" + m.group(2))}
+          # its own Xvfb process, not the display number: a test running beside it may
+          # take that number as soon as it is free
+          "its X server gone": m and not xvfb_alive(int(m.group(2)))}
     for what, good in ok.items():
         print("%s: %s: %s" % ("ok" if good else "FAIL", case, what), file=sys.stderr)
         fails += not good
